@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QFont>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+class QWidget;
+
+namespace orvelin {
+
+// Buttons of a message box and the answer codes, numbered as the classic
+// message-box results so that callers compare against the same values.
+enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel, RetryCancel };
+enum class MsgIcon { None, Information, Warning, Error, Question };
+enum MsgResult : int { IdOk = 1, IdCancel = 2, IdRetry = 4, IdYes = 6, IdNo = 7 };
+
+struct FileDialogRequest {
+    QWidget* owner = nullptr;
+    QString title;
+    QString startFolder;
+    QString fileName;       // initial name, may be empty
+    QStringList filters;    // "Text (*.ext *.ext2)" entries, in order
+    int selectedFilter = 0; // index into filters
+};
+
+// Every message box, file dialog, font chooser, web address and process start
+// of the program goes through this interface, so that tests can script the
+// answers and read the texts.
+class UiServices {
+public:
+    virtual ~UiServices() = default;
+
+    // A modal message box; returns one of MsgResult. A null owner means the
+    // box has no owner window.
+    virtual int MessageBox(QWidget* owner, const QString& text, const QString& caption,
+                           MsgButtons buttons = MsgButtons::Ok, MsgIcon icon = MsgIcon::None) = 0;
+    virtual std::optional<QString> OpenFileName(const FileDialogRequest& request) = 0;
+    virtual std::optional<QString> SaveFileName(const FileDialogRequest& request) = 0;
+    virtual std::optional<QFont> ChooseFont(QWidget* owner, const QFont& initial) = 0;
+    // Opens a web address or file in the user's default application; false on failure.
+    virtual bool OpenUrl(const QString& url) = 0;
+    // Starts a detached process; false when it cannot be started.
+    virtual bool StartProcess(const QString& program, const QStringList& arguments) = 0;
+
+    // A message box raised through the framework: the caption is the
+    // application name.
+    int FrameworkMessageBox(QWidget* owner, const QString& text,
+                            MsgButtons buttons = MsgButtons::Ok, MsgIcon icon = MsgIcon::None);
+};
+
+// The application name shown as the caption of framework message boxes: the
+// executable's base name.
+QString ApplicationName();
+
+// The product implementation on Qt dialogs.
+class QtUiServices : public UiServices {
+public:
+    int MessageBox(QWidget* owner, const QString& text, const QString& caption,
+                   MsgButtons buttons, MsgIcon icon) override;
+    std::optional<QString> OpenFileName(const FileDialogRequest& request) override;
+    std::optional<QString> SaveFileName(const FileDialogRequest& request) override;
+    std::optional<QFont> ChooseFont(QWidget* owner, const QFont& initial) override;
+    bool OpenUrl(const QString& url) override;
+    bool StartProcess(const QString& program, const QStringList& arguments) override;
+};
+
+} // namespace orvelin

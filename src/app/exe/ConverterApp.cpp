@@ -1,0 +1,37 @@
+#include "app/exe/ConverterApp.h"
+
+#include "app/AppContext.h"
+#include "app/SettingsStore.h"
+#include "lang/LanguagePack.h"
+#include "mainwnd/MainDialog.h"
+#include "media/SoundPlayer.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+
+namespace orvelin {
+
+int ConverterApp::Run() {
+    SettingsStore settings;
+    AppContext context{settings, ui_, 0};
+
+    QString language = settings.GetString("Option", "CurrentLanguage", "english");
+    LanguagePack& pack = LanguagePack::Instance();
+    // Without any pack the built-in English texts stay in force.
+    pack.Init(LanguagePack::FindBaseFolder(), language);
+
+    {
+        MainDialog dialog(context);
+        dialog.exec();
+    }
+
+    // Let a hover sound that is still playing finish before the process goes.
+    QElapsedTimer timer;
+    timer.start();
+    while (media::SoundsPlaying() > 0 && timer.elapsed() < 2000)
+        QThread::msleep(10);
+    return 0;
+}
+
+} // namespace orvelin

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QByteArray>
+#include <QColor>
+#include <QCursor>
+#include <QIcon>
+#include <QPixmap>
+#include <QPoint>
+#include <QPushButton>
+#include <optional>
+
+namespace orvelin {
+
+// The large command buttons of the main window: an icon above the caption on
+// the window's own background, a thin raised frame while hovered and a sunken
+// one while pressed, a hand cursor, a hover sound and a tooltip.
+class ImageButton : public QPushButton {
+    Q_OBJECT
+public:
+    explicit ImageButton(const QString& caption = QString(), QWidget* parent = nullptr);
+    ~ImageButton() override;
+
+    // Loads icon resource `iconId` (0 = none) at its own size and redraws.
+    void SetIcon(int iconId, int secondIconId = 0);
+    // Sound for hovering (clickSlot false) or clicking (true); empty clears it.
+    void SetSound(const QByteArray& wavData, bool clickSlot, bool async);
+    // Draws over the parent's background, captured again at the next paint.
+    void SetTransparent(bool redraw);
+    // Cursor resource shown over the button (0 removes it); 1 when loading fails.
+    int SetCursor(int cursorId, bool redraw);
+    void SetTooltip(const QString& text, bool activate);
+    // 0 icon left of caption, 1 icon above, 2 icon right, 3 icon below;
+    // larger values are refused with result 4.
+    int SetAlignment(int alignment, bool redraw);
+
+    bool IsHovering() const { return hovering_; }
+    int Alignment() const { return alignment_; }
+    QPoint PressedOffset() const { return pressedOffset_; }
+    bool HasHoverSound() const { return !hoverSound_.isEmpty(); }
+    // Drops the captured background (done on a system colour change too).
+    void DropCachedBackground();
+    bool HasCachedBackground() const { return !cachedBackground_.isNull(); }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool event(QEvent* event) override;
+
+    virtual void DrawBackground(QPainter& painter);
+    virtual void DrawBorder(QPainter& painter);
+    virtual void DrawIcon(QPainter& painter, QRect& captionArea);
+    virtual void DrawCaption(QPainter& painter, const QRect& captionArea);
+
+private:
+    void StartHover();
+    void LeaveHover();
+    void CaptureBackground();
+
+    bool hoverEffects_ = true;
+    bool hovering_ = false;
+    bool transparent_ = false;
+    bool drawBorder_ = true;
+    int alignment_ = 0;
+    QPoint pressedOffset_{1, 1};
+    QPoint imageMargin_{3, 3};
+    QIcon icon_;
+    int iconSize_ = 0;
+    std::optional<QCursor> cursor_;
+    QByteArray hoverSound_;
+    QByteArray clickSound_;
+    QString tooltip_;
+    QPixmap cachedBackground_;
+};
+
+} // namespace orvelin

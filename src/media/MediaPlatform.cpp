@@ -1,0 +1,36 @@
+#include "media/MediaPlatform.h"
+
+#include <ges/ges.h>
+#include <gst/gst.h>
+
+#include <mutex>
+
+namespace orvelin::media {
+
+namespace {
+std::once_flag g_initOnce;
+HRESULT g_initResult = E_FAIL;
+} // namespace
+
+HRESULT InitializeMediaPlatform() {
+    std::call_once(g_initOnce, [] {
+        GError* error = nullptr;
+        if (!gst_init_check(nullptr, nullptr, &error)) {
+            if (error)
+                g_error_free(error);
+            g_initResult = E_FAIL;
+            return;
+        }
+        g_initResult = ges_init() ? S_OK : E_FAIL;
+    });
+    return g_initResult;
+}
+
+void UninitializeMediaPlatform() {
+    // GStreamer and GES cannot be initialised again within one process, so
+    // they stay loaded until the process ends; nothing is held here.
+}
+
+bool MediaPlatformInitialized() { return Succeeded(g_initResult) && gst_is_initialized(); }
+
+} // namespace orvelin::media

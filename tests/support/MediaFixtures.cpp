@@ -1,0 +1,147 @@
+#include "support/MediaFixtures.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+
+namespace orvelin::test {
+
+namespace {
+bool runTool(const QString& program, const QStringList& args, QString* output, int timeoutMs) {
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, args);
+    if (!process.waitForStarted(10000)) {
+        if (output)
+            *output = program + " did not start";
+        return false;
+    }
+    const bool finished = process.waitForFinished(timeoutMs);
+    if (!finished)
+        process.kill(), process.waitForFinished(5000);
+    if (output)
+        *output = QString::fromUtf8(process.readAll());
+    return finished && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+QString quoted(const QString& path) {
+    QString p = path;
+    p.replace('\\', "\\\\").replace('"', "\\\"");
+    return "\"" + p + "\"";
+}
+} // namespace
+
+bool RunGstLaunch(const QString& pipeline, QString* log, int timeoutMs) {
+    QStringList args{"-q", "-e"};
+    // gst-launch parses its arguments as one description.
+    args << QProcess::splitCommand(pipeline);
+    return runTool("gst-launch-1.0", args, log, timeoutMs);
+}
+
+bool MakeMedia(const QString& path, const MediaSpec& spec, QString* log) {
+    const int frames = static_cast<int>(spec.seconds * spec.fpsNum / spec.fpsDen + 0.5);
+    QString mux, venc, aenc;
+    switch (spec.container) {
+    case Container::Mkv:
+        mux = "matroskamux";
+        venc = "x264enc tune=zerolatency speed-preset=ultrafast key-int-max=25 ! h264parse";
+        aenc = "audioconvert ! vorbisenc";
+        break;
+    case Container::Mp4:
+        mux = "mp4mux";
+        venc = "x264enc tune=zerolatency speed-preset=ultrafast key-int-max=25 ! h264parse";
+        aenc = "audioconvert ! avenc_aac";
+        break;
+    case Container::Avi:
+        mux = "avimux";
+        venc = "avenc_mpeg4 ! mpeg4videoparse";
+        aenc = "audioconvert ! lamemp3enc";
+        break;
+    case Container::Ogg:
+        mux = "oggmux";
+        venc = "theoraenc";
+        aenc = "audioconvert ! vorbisenc";
+        break;
+    }
+    QString desc = QString("%1 name=mux ! filesink location=%2 ").arg(mux, quoted(path));
+    if (spec.video) {
+        desc += QString("videotestsrc num-buffers=%1 pattern=smpte ! "
+                        "video/x-raw,width=%2,height=%3,framerate=%4/%5,format=I420 ! "
+                        "videoconvert ! %6 ! queue ! mux. ")
+                    .arg(frames)
+                    .arg(spec.width)
+                    .arg(spec.height)
+                    .arg(spec.fpsNum)
+                    .arg(spec.fpsDen)
+                    .arg(venc);
+    }
+    if (spec.audio) {
+        const int samplesPerBuffer = 1024;
+        const int buffers =
+            static_cast<int>(spec.seconds * 44100.0 / samplesPerBuffer + 0.999);
+        desc += QString("audiotestsrc num-buffers=%1 samplesperbuffer=%2 wave=sine ! "
+                        "audio/x-raw,rate=44100,channels=2 ! %3 ! queue ! mux. ")
+                    .arg(buffers)
+                    .arg(samplesPerBuffer)
+                    .arg(aenc);
+    }
+    return RunGstLaunch(desc, log, 120000) && QFile::exists(path);
+}
+
+MediaFacts Discover(const QString& path) {
+    MediaFacts facts;
+    QString out;
+    facts.ok = runTool("gst-discoverer-1.0", {"-v", path}, &out, 60000);
+    facts.raw = out;
+    if (!facts.ok)
+        return facts;
+    static const QRegularExpression duration("Duration: (\\d+):(\\d+):(\\d+)\\.(\\d+)");
+    if (auto m = duration.match(out); m.hasMatch()) {
+        facts.durationSeconds = m.captured(1).toInt() * 3600 + m.captured(2).toInt() * 60 +
+                                m.captured(3).toInt() +
+                                ("0." + m.captured(4)).toDouble();
+    }
+    static const QRegularExpression width("Width: (\\d+)"), height("Height: (\\d+)"),
+        rate("Frame rate: (\\d+)/(\\d+)");
+    if (auto m = width.match(out); m.hasMatch())
+        facts.width = m.captured(1).toInt();
+    if (auto m = height.match(out); m.hasMatch())
+        facts.height = m.captured(1).toInt();
+    if (auto m = rate.match(out); m.hasMatch()) {
+        facts.fpsNum = m.captured(1).toInt();
+        facts.fpsDen = m.captured(2).toInt();
+    }
+    facts.videoStreams = static_cast<int>(out.count(QRegularExpression("^\\s*video( #\\d+)?:",
+                                                     QRegularExpression::MultilineOption |
+                                                         QRegularExpression::CaseInsensitiveOption)));
+    facts.audioStreams = static_cast<int>(out.count(QRegularExpression("^\\s*audio( #\\d+)?:",
+                                                     QRegularExpression::MultilineOption |
+                                                         QRegularExpression::CaseInsensitiveOption)));
+    static const QRegularExpression container("container( #\\d+)?: (.+)",
+                                              QRegularExpression::CaseInsensitiveOption);
+    if (auto m = container.match(out); m.hasMatch())
+        facts.container = m.captured(2).trimmed();
+    return facts;
+}
+
+bool MakeRandomFile(const QString& path, qint64 size) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    QByteArray bytes(static_cast<int>(size), Qt::Uninitialized);
+    for (auto& b : bytes)
+        b = static_cast<char>(QRandomGenerator::global()->bounded(256));
+    return file.write(bytes) == size;
+}
+
+bool MakeTruncatedCopy(const QString& source, const QString& target, qint64 keepBytes) {
+    QFile in(source);
+    QFile out(target);
+    if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly))
+        return false;
+    const QByteArray bytes = in.read(keepBytes);
+    return out.write(bytes) == bytes.size();
+}
+
+} // namespace orvelin::test

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace orvelin::test {
+
+// Small real media files made at test time with GStreamer's command-line
+// tools, and an independent look at a file through gst-discoverer-1.0.
+
+enum class Container { Mkv, Mp4, Avi, Ogg };
+
+struct MediaSpec {
+    Container container = Container::Mkv;
+    int width = 320;
+    int height = 240;
+    int fpsNum = 25;
+    int fpsDen = 1;
+    double seconds = 2.0;
+    bool video = true;
+    bool audio = true;
+};
+
+// Writes the file; false (with the tool's output in `log`) when it fails.
+bool MakeMedia(const QString& path, const MediaSpec& spec, QString* log = nullptr);
+
+// Runs gst-launch-1.0 with a pipeline description; false on failure or timeout.
+bool RunGstLaunch(const QString& pipeline, QString* log = nullptr, int timeoutMs = 60000);
+
+struct MediaFacts {
+    bool ok = false;
+    double durationSeconds = 0.0;
+    int width = 0;
+    int height = 0;
+    int fpsNum = 0;
+    int fpsDen = 0;
+    int videoStreams = 0;
+    int audioStreams = 0;
+    QString container; // as the discoverer names it
+    QString raw;       // the discoverer's whole report
+};
+
+// What gst-discoverer-1.0 says of a file.
+MediaFacts Discover(const QString& path);
+
+// Writes `size` random bytes (a file that is no media at all).
+bool MakeRandomFile(const QString& path, qint64 size);
+// Copies the first `keepBytes` bytes of `source` to `target`.
+bool MakeTruncatedCopy(const QString& source, const QString& target, qint64 keepBytes);
+
+} // namespace orvelin::test
