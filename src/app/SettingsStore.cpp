@@ -30,7 +30,9 @@ SettingsStore::SettingsStore(const QString& filePath)
 
 SettingsStore::~SettingsStore() = default;
 
-QString SettingsStore::FilePath() const { return settings_->fileName(); }
+QString SettingsStore::FilePath() const {
+    return settings_->fileName();
+}
 
 QString SettingsStore::StoredSection(const QString& section) const {
     const QString found = findIgnoringCase(settings_->childGroups(), section);
@@ -79,8 +81,7 @@ bool SettingsStore::WriteInt(const QString& section, const QString& key, int32_t
     return settings_->status() == QSettings::NoError;
 }
 
-bool SettingsStore::WriteString(const QString& section, const QString& key,
-                                const QString& value) {
+bool SettingsStore::WriteString(const QString& section, const QString& key, const QString& value) {
     const QString s = StoredSection(section);
     settings_->setValue(s + "/" + StoredKey(s, key), value);
     settings_->sync();

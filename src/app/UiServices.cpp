@@ -11,7 +11,9 @@
 
 namespace orvelin {
 
-QString ApplicationName() { return QStringLiteral("orvelin"); }
+QString ApplicationName() {
+    return QStringLiteral("orvelin");
+}
 
 int UiServices::FrameworkMessageBox(QWidget* owner, const QString& text, MsgButtons buttons,
                                     MsgIcon icon) {
@@ -67,7 +69,39 @@ int resultCode(int button, MsgButtons buttons) {
     }
 }
 
-QString joinFilters(const QStringList& filters) { return filters.join(QStringLiteral(";;")); }
+// Qt filter entries "text (patterns)"; the dialog hides the pattern part so
+// the user sees the text as it stands.
+QStringList qtFilters(const QList<FileFilter>& filters) {
+    QStringList out;
+    for (const FileFilter& f : filters) {
+        QStringList patterns = f.pattern.split(';', Qt::SkipEmptyParts);
+        for (QString& p : patterns) {
+            p = p.trimmed();
+            if (p == QLatin1String("*.*"))
+                p = QStringLiteral("*");
+        }
+        out << f.text + " (" + patterns.join(' ') + ")";
+    }
+    return out;
+}
+
+std::optional<QString> runFileDialog(const FileDialogRequest& r, QFileDialog::AcceptMode mode) {
+    QFileDialog dialog(r.owner, r.title, r.startFolder);
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
+                                                       : QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::HideNameFilterDetails, true);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    const QStringList filters = qtFilters(r.filters);
+    dialog.setNameFilters(filters);
+    if (r.selectedFilter >= 0 && r.selectedFilter < filters.size())
+        dialog.selectNameFilter(filters[r.selectedFilter]);
+    if (!r.fileName.isEmpty())
+        dialog.selectFile(r.fileName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().first();
+}
 } // namespace
 
 int QtUiServices::MessageBox(QWidget* owner, const QString& text, const QString& caption,
@@ -77,28 +111,11 @@ int QtUiServices::MessageBox(QWidget* owner, const QString& text, const QString&
 }
 
 std::optional<QString> QtUiServices::OpenFileName(const FileDialogRequest& r) {
-    QString selected = r.filters.value(r.selectedFilter);
-    QString start = r.startFolder;
-    if (!r.fileName.isEmpty())
-        start = QFileInfo(QDir(r.startFolder), r.fileName).filePath();
-    const QString name =
-        QFileDialog::getOpenFileName(r.owner, r.title, start, joinFilters(r.filters), &selected);
-    if (name.isEmpty())
-        return std::nullopt;
-    return name;
+    return runFileDialog(r, QFileDialog::AcceptOpen);
 }
 
 std::optional<QString> QtUiServices::SaveFileName(const FileDialogRequest& r) {
-    QString selected = r.filters.value(r.selectedFilter);
-    QString start = r.startFolder;
-    if (!r.fileName.isEmpty())
-        start = QFileInfo(QDir(r.startFolder), r.fileName).filePath();
-    const QString name =
-        QFileDialog::getSaveFileName(r.owner, r.title, start, joinFilters(r.filters), &selected,
-                                     QFileDialog::DontConfirmOverwrite);
-    if (name.isEmpty())
-        return std::nullopt;
-    return name;
+    return runFileDialog(r, QFileDialog::AcceptSave);
 }
 
 std::optional<QFont> QtUiServices::ChooseFont(QWidget* owner, const QFont& initial) {

@@ -15,12 +15,19 @@ enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel, RetryCancel };
 enum class MsgIcon { None, Information, Warning, Error, Question };
 enum MsgResult : int { IdOk = 1, IdCancel = 2, IdRetry = 4, IdYes = 6, IdNo = 7 };
 
+// One entry of a file dialog's filter list: the text the user sees and the
+// patterns, separated by ";" ("*.*" matches every file).
+struct FileFilter {
+    QString text;
+    QString pattern;
+};
+
 struct FileDialogRequest {
     QWidget* owner = nullptr;
     QString title;
     QString startFolder;
-    QString fileName;       // initial name, may be empty
-    QStringList filters;    // "Text (*.ext *.ext2)" entries, in order
+    QString fileName; // initial name, may be empty
+    QList<FileFilter> filters;
     int selectedFilter = 0; // index into filters
 };
 
@@ -56,8 +63,8 @@ QString ApplicationName();
 // The product implementation on Qt dialogs.
 class QtUiServices : public UiServices {
 public:
-    int MessageBox(QWidget* owner, const QString& text, const QString& caption,
-                   MsgButtons buttons, MsgIcon icon) override;
+    int MessageBox(QWidget* owner, const QString& text, const QString& caption, MsgButtons buttons,
+                   MsgIcon icon) override;
     std::optional<QString> OpenFileName(const FileDialogRequest& request) override;
     std::optional<QString> SaveFileName(const FileDialogRequest& request) override;
     std::optional<QFont> ChooseFont(QWidget* owner, const QFont& initial) override;

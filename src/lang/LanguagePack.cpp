@@ -64,8 +64,12 @@ bool LanguagePack::ApplyToDialog(QWidget* dialog, int32_t resourceId) const {
     return !packNames_.isEmpty();
 }
 
-QString LanguagePack::GetDialogText(int32_t id) const { return FindIn(dialogTexts_, id); }
+QString LanguagePack::GetDialogText(int32_t id) const {
+    return FindIn(dialogTexts_, id);
+}
 
-QString LanguagePack::GetMenuText(int32_t id) const { return FindIn(menuTexts_, id); }
+QString LanguagePack::GetMenuText(int32_t id) const {
+    return FindIn(menuTexts_, id);
+}
 
 } // namespace orvelin

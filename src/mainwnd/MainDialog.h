@@ -1,18 +1,94 @@
 #pragma once
 
+#include "convert/MainState.h"
+
 #include <QDialog>
+#include <QPixmap>
+#include <QString>
+#include <map>
+#include <memory>
+
+class QLabel;
+class QAbstractButton;
 
 namespace orvelin {
 
 struct AppContext;
+class PictureSurface;
+class PreviewPlayer;
+class SeekSlider;
 
+// The single main window: holds the opened video, trim points, output
+// settings, the preview player and the conversion job, and receives every
+// user action.
 class MainDialog : public QDialog {
     Q_OBJECT
 public:
     explicit MainDialog(AppContext& app, QWidget* parent = nullptr);
+    ~MainDialog() override;
+
+    MainState& State() { return state_; }
+    const MainState& State() const { return state_; }
+    AppContext& App() { return app_; }
+
+    // The control with a template identifier; nullptr when there is none.
+    QWidget* Control(int id) const;
+    QString ControlText(int id) const;
+    void SetControlText(int id, const QString& text);
+    void EnableControl(int id, bool enable);
+    bool InitializationCompleted() const { return initialized_; }
+
+    void DisablePlaybackControls();
+    void EnablePlaybackControls();
+    void DisableEditControls();
+    void EnableEditControls();
+    void ClosePreview();
+    void RefreshOutputInfo();
+
+    // Commands.
+    void OpenVideo();     // control 1006
+    void TakeTrimStart(); // control 1062
+    void TakeTrimEnd();   // control 1063
+    void OnPlay();        // control 1058
+    void OnPause();       // control 1060
+    void OnStop();        // control 1061
+    // The seek slider let go of the mouse: seek the preview there.
+    void OnSliderReleased();
+    // Position message 1027 from the preview player.
+    void OnPositionMessage(qint64 currentPosition, qint64 stopPosition);
+    PreviewPlayer* Player() const { return player_.get(); }
+    void OnCloseCommand(); // control 1056
+    void OnExit();         // control 1076
+    // The close request: answers whether the window may end (and ends it).
+    bool RequestClose();
+
+public slots:
+    void accept() override;
+    void reject() override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
 
 private:
+    void CreateControls();
+    void Initialize();
+    void SetUpImageButtons();
+    void SetUpListViews();
+    void ConnectCommands();
+    void WriteOutputInfoFirstForm();
+    // Opens the file in a new preview player; false when the player failed
+    // (it has shown its own message).
+    bool StartFilePreview(const QString& path);
+
     AppContext& app_;
+    MainState state_;
+    std::map<int, QWidget*> controls_;
+    QPixmap background_;
+    std::unique_ptr<PreviewPlayer> player_;
+    PictureSurface* pictureSurface_ = nullptr;
+    SeekSlider* slider_ = nullptr;
+    bool initialized_ = false;
+    bool closing_ = false;
 };
 
 } // namespace orvelin

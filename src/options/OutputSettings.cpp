@@ -45,7 +45,9 @@ const ContainerInfo* Container(int32_t index) {
     return &kContainers[static_cast<size_t>(index)];
 }
 
-bool ContainerSupported(int32_t index) { return index >= 0 && index <= kContainerOgm; }
+bool ContainerSupported(int32_t index) {
+    return index >= 0 && index <= kContainerOgm;
+}
 
 std::optional<QString> ApplyFormatExtension(UiServices& ui, int32_t containerIndex,
                                             const QString& path) {
@@ -114,8 +116,8 @@ void ApplyFrameRateIndex(const SettingsStore& store, int32_t& index, double& rat
         rate = 30.0;
         break;
     case 6:
-        rate = ParseRateText(
-            store.GetString(kSettings, QStringLiteral("OutputFrameRate"), QStringLiteral("23.976")));
+        rate = ParseRateText(store.GetString(kSettings, QStringLiteral("OutputFrameRate"),
+                                             QStringLiteral("23.976")));
         break;
     default:
         index = 1;
