@@ -17,17 +17,26 @@ namespace orvelin {
 class ImageButton : public QPushButton {
     Q_OBJECT
 public:
+    // Widest tooltip line in pixels; longer tips are wrapped.
+    static constexpr int kTooltipMaxWidth = 400;
+
     explicit ImageButton(const QString& caption = QString(), QWidget* parent = nullptr);
     ~ImageButton() override;
 
     // Loads icon resource `iconId` (0 = none) at its own size and redraws.
+    // `secondIconId` (0 = none) is shown instead while the pointer is not over
+    // the button.
     void SetIcon(int iconId, int secondIconId = 0);
     // Sound for hovering (clickSlot false) or clicking (true); empty clears it.
+    // Sounds never block the user interface, so they always play
+    // asynchronously whatever `async` asks.
     void SetSound(const QByteArray& wavData, bool clickSlot, bool async);
     // Draws over the parent's background, captured again at the next paint.
     void SetTransparent(bool redraw);
     // Cursor resource shown over the button (0 removes it); 1 when loading fails.
     int SetCursor(int cursorId, bool redraw);
+    // The tip shown when the pointer rests on the button; lines wider than
+    // kTooltipMaxWidth are wrapped. An inactive tip is kept but not shown.
     void SetTooltip(const QString& text, bool activate);
     // 0 icon left of caption, 1 icon above, 2 icon right, 3 icon below;
     // larger values are refused with result 4.
@@ -37,13 +46,21 @@ public:
     int Alignment() const { return alignment_; }
     QPoint PressedOffset() const { return pressedOffset_; }
     bool HasHoverSound() const { return !hoverSound_.isEmpty(); }
+    // How many times hovering started with a hover sound to play.
+    int HoverSoundsStarted() const { return hoverSoundsStarted_; }
+    QString TooltipText() const { return tooltip_; }
+    bool IsTooltipActive() const { return tooltipActive_; }
+    QSize IconSize() const { return QSize(iconSize_, iconSize_); }
     // Drops the captured background (done on a system colour change too).
     void DropCachedBackground();
     bool HasCachedBackground() const { return !cachedBackground_.isNull(); }
 
+    // `text` broken into lines no wider than `maxWidth` pixels in `font`
+    // (at word boundaries where possible), joined with '\n'.
+    static QString WrapTooltip(const QString& text, const QFont& font, int maxWidth);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
@@ -53,6 +70,7 @@ protected:
 
     virtual void DrawBackground(QPainter& painter);
     virtual void DrawBorder(QPainter& painter);
+    // Draws the icon and takes its room out of `captionArea`.
     virtual void DrawIcon(QPainter& painter, QRect& captionArea);
     virtual void DrawCaption(QPainter& painter, const QRect& captionArea);
 
@@ -60,20 +78,26 @@ private:
     void StartHover();
     void LeaveHover();
     void CaptureBackground();
+    void OnClicked();
+    bool IsPressedLook() const;
 
     bool hoverEffects_ = true;
     bool hovering_ = false;
     bool transparent_ = false;
     bool drawBorder_ = true;
+    bool capturing_ = false;
     int alignment_ = 0;
     QPoint pressedOffset_{1, 1};
     QPoint imageMargin_{3, 3};
     QIcon icon_;
+    QIcon secondIcon_;
     int iconSize_ = 0;
     std::optional<QCursor> cursor_;
     QByteArray hoverSound_;
     QByteArray clickSound_;
+    int hoverSoundsStarted_ = 0;
     QString tooltip_;
+    bool tooltipActive_ = false;
     QPixmap cachedBackground_;
 };
 
