@@ -23,6 +23,9 @@ int ConverterApp::Run() {
 
     {
         MainDialog dialog(context);
+        // Modal to nothing else: the preview window must stay usable while
+        // the main window's loop runs.
+        dialog.setWindowModality(Qt::WindowModal);
         dialog.exec();
     }
 

@@ -1,5 +1,6 @@
 #include "app/UiServices.h"
 #include "app/exe/ConverterApp.h"
+#include "controls/Resources.h"
 
 #include <QApplication>
 
@@ -11,6 +12,7 @@ int main(int argc, char** argv) {
     QApplication::setOrganizationName("ZEVRANT");
     // Numbers are read and printed with a full stop whatever the user's locale.
     std::setlocale(LC_NUMERIC, "C");
+    QApplication::setWindowIcon(orvelin::LoadIconResource(128));
     orvelin::QtUiServices ui;
     return orvelin::ConverterApp(ui).Run();
 }
