@@ -1,7 +1,7 @@
 #include "app/SettingsStore.h"
 #include "controls/ImageButton.h"
 #include "mainwnd/ControlIds.h"
-#include "mainwnd/DialogUnits.h"
+#include "controls/DialogUnits.h"
 #include "mainwnd/MainDialog.h"
 #include "mainwnd/MainWindowLayout.h"
 #include "mainwnd/TimeText.h"

@@ -10,10 +10,11 @@
 #include "lang/BuiltinStrings.h"
 #include "lang/LanguagePack.h"
 #include "mainwnd/ControlIds.h"
-#include "mainwnd/DialogUnits.h"
+#include "controls/DialogUnits.h"
 #include "mainwnd/MainWindowLayout.h"
 #include "mainwnd/PictureSurface.h"
 #include "media/MediaPlatform.h"
+#include "options/CompressorCatalog.h"
 #include "preview/PreviewPlayer.h"
 
 #include <QGroupBox>
@@ -271,6 +272,7 @@ void MainDialog::ConnectCommands() {
     };
     onClick(IDC_BUTTON_EXIT, [this] { OnExit(); });
     onClick(IDC_BUTTON_OPEN_VIDEO, [this] { OpenVideo(); });
+    onClick(IDC_BUTTON_OPTIONS, [this] { OnOptions(); });
     onClick(IDC_BUTTON_START_TIME, [this] { TakeTrimStart(); });
     onClick(IDC_BUTTON_END_TIME, [this] { TakeTrimEnd(); });
     onClick(IDC_BUTTON_PLAY, [this] { OnPlay(); });
@@ -367,6 +369,7 @@ bool MainDialog::RequestClose() {
         return false;
     }
     closing_ = true;
+    ReleaseSelectedCompressors();
     ClosePreview();
     if (pictureSurface_)
         pictureSurface_->ClearBitmap();

@@ -47,6 +47,7 @@ public:
 
     // Commands.
     void OpenVideo();     // control 1006
+    void OnOptions();     // control 1003
     void TakeTrimStart(); // control 1062
     void TakeTrimEnd();   // control 1063
     void OnPlay();        // control 1058

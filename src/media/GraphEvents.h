@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
-#include <mutex>
+#include <memory>
 
 class QObject;
 
@@ -28,8 +28,14 @@ struct GraphEvent {
 // with GetEvent, as a window drains its graph events on the notify message.
 class GraphEventQueue {
 public:
+    GraphEventQueue();
+    ~GraphEventQueue();
+    GraphEventQueue(const GraphEventQueue&) = delete;
+    GraphEventQueue& operator=(const GraphEventQueue&) = delete;
+
     // `receiver` lives in the UI thread; `notify` runs there, queued, once
     // for every batch of pushed events. A null receiver stops notification.
+    // A receiver that is deleted stops notification by itself.
     void SetNotifyWindow(QObject* receiver, std::function<void()> notify);
     // Thread-safe; may be called from any thread.
     void Push(GraphEvent event);
@@ -38,11 +44,12 @@ public:
     void Clear();
 
 private:
-    std::mutex mutex_;
-    std::deque<GraphEvent> events_;
-    QObject* receiver_ = nullptr;
-    std::function<void()> notify_;
-    bool notifyPending_ = false;
+    // Shared with queued notifications that may outlive the queue.
+    struct State;
+    // Tells the owner that events wait, unless a notification is already on
+    // its way. The caller holds the state's mutex.
+    static void NotifyOwner(const std::shared_ptr<State>& state);
+    std::shared_ptr<State> state_;
 };
 
 } // namespace orvelin::media

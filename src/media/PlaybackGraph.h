@@ -73,6 +73,10 @@ public:
     // Counters for measuring whether playback keeps real time.
     virtual uint64_t FramesRendered() const = 0;
     virtual uint64_t FramesDropped() const = 0;
+
+    // Why the last failed operation (RenderFile above all) failed, readable,
+    // at most 160 characters; empty after a success.
+    virtual QString LastErrorText() const = 0;
 };
 
 } // namespace orvelin::media

@@ -67,14 +67,16 @@ bool MakeMedia(const QString& path, const MediaSpec& spec, QString* log) {
     QString desc = QString("%1 name=mux ! filesink location=%2 ").arg(mux, quoted(path));
     if (spec.video) {
         desc += QString("videotestsrc num-buffers=%1 pattern=smpte ! "
-                        "video/x-raw,width=%2,height=%3,framerate=%4/%5,format=I420 ! "
-                        "videoconvert ! %6 ! queue ! mux. ")
+                        "video/x-raw,width=%2,height=%3,framerate=%4/%5,format=I420,"
+                        "pixel-aspect-ratio=%7/%8 ! videoconvert ! %6 ! queue ! mux. ")
                     .arg(frames)
                     .arg(spec.width)
                     .arg(spec.height)
                     .arg(spec.fpsNum)
                     .arg(spec.fpsDen)
-                    .arg(venc);
+                    .arg(venc)
+                    .arg(spec.parNum)
+                    .arg(spec.parDen);
     }
     if (spec.audio) {
         const int samplesPerBuffer = 1024;
@@ -86,6 +88,22 @@ bool MakeMedia(const QString& path, const MediaSpec& spec, QString* log) {
                     .arg(samplesPerBuffer)
                     .arg(aenc);
     }
+    return RunGstLaunch(desc, log, 120000) && QFile::exists(path);
+}
+
+bool MakeVariableRateMedia(const QString& path, Container container, int fastFrames, int fastFps,
+                           int slowFrames, int slowFps, QString* log) {
+    const QString mux = container == Container::Mp4 ? "mp4mux" : "matroskamux";
+    // Both parts are joined one after the other and stripped of their rate,
+    // so the muxer sees only the frames' own times.
+    const QString part = "videotestsrc num-buffers=%1 ! "
+                         "video/x-raw,width=64,height=48,framerate=%2/1,format=I420 ! parts. ";
+    const QString desc =
+        QString("concat name=parts ! capssetter caps=\"video/x-raw,framerate=0/1\" ! "
+                "videoconvert ! x264enc speed-preset=ultrafast key-int-max=25 ! h264parse ! "
+                "%1 ! filesink location=%2 ")
+            .arg(mux, quoted(path)) +
+        part.arg(fastFrames).arg(fastFps) + part.arg(slowFrames).arg(slowFps);
     return RunGstLaunch(desc, log, 120000) && QFile::exists(path);
 }
 
@@ -112,10 +130,10 @@ MediaFacts Discover(const QString& path) {
         facts.fpsNum = m.captured(1).toInt();
         facts.fpsDen = m.captured(2).toInt();
     }
-    facts.videoStreams = static_cast<int>(out.count(QRegularExpression("^\\s*video( #\\d+)?:",
+    facts.videoStreams = static_cast<int>(out.count(QRegularExpression("^[ \\t]*video( #\\d+)?:",
                                                      QRegularExpression::MultilineOption |
                                                          QRegularExpression::CaseInsensitiveOption)));
-    facts.audioStreams = static_cast<int>(out.count(QRegularExpression("^\\s*audio( #\\d+)?:",
+    facts.audioStreams = static_cast<int>(out.count(QRegularExpression("^[ \\t]*audio( #\\d+)?:",
                                                      QRegularExpression::MultilineOption |
                                                          QRegularExpression::CaseInsensitiveOption)));
     static const QRegularExpression container("container( #\\d+)?: (.+)",

@@ -19,10 +19,18 @@ struct MediaSpec {
     double seconds = 2.0;
     bool video = true;
     bool audio = true;
+    int parNum = 1; // pixel aspect ratio of the video
+    int parDen = 1;
 };
 
 // Writes the file; false (with the tool's output in `log`) when it fails.
 bool MakeMedia(const QString& path, const MediaSpec& spec, QString* log = nullptr);
+
+// Writes a video-only file (Mkv or Mp4) whose frame rate changes midway:
+// `fastFrames` frames at `fastFps`, then `slowFrames` frames at `slowFps`, with
+// no fixed rate declared in the container. 64 x 48 pixels.
+bool MakeVariableRateMedia(const QString& path, Container container, int fastFrames, int fastFps,
+                           int slowFrames, int slowFps, QString* log = nullptr);
 
 // Runs gst-launch-1.0 with a pipeline description; false on failure or timeout.
 bool RunGstLaunch(const QString& pipeline, QString* log = nullptr, int timeoutMs = 60000);

@@ -1,4 +1,4 @@
-#include "mainwnd/DialogUnits.h"
+#include "controls/DialogUnits.h"
 
 #include <QFontMetrics>
 

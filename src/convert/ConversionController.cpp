@@ -1,0 +1,210 @@
+#include "convert/ConversionController.h"
+
+#include "app/UiServices.h"
+#include "convert/ConvertHost.h"
+#include "convert/ConvertSupport.h"
+#include "convert/OutputGraphBuilder.h"
+#include "convert/TimelineBuilder.h"
+#include "lang/BuiltinStrings.h"
+#include "lang/LanguagePack.h"
+#include "media/ErrorText.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace orvelin {
+
+using media::HRESULT;
+using media::S_OK;
+
+ConversionController::ConversionController(ConvertHost& host, QObject* parent)
+    : QObject(parent), host_(host),
+      windowsMedia_(std::make_unique<WindowsMediaUnavailable>(host.Ui())) {
+    progressTimer_.setInterval(kConvertProgressPeriodMs);
+    connect(&progressTimer_, &QTimer::timeout, this,
+            [this] { OnTimer(kTimerConvertProgress); });
+}
+
+ConversionController::~ConversionController() {
+    progressTimer_.stop();
+    if (job_.mediaControl)
+        job_.mediaControl->Stop(); // leaves a playable file behind
+    job_.Discard();
+}
+
+bool ConversionController::Converting() const { return host_.State().converting != 0; }
+
+void ConversionController::SetWindowsMediaStep(std::unique_ptr<WindowsMediaStep> step) {
+    if (step)
+        windowsMedia_ = std::move(step);
+}
+
+bool ConversionController::ConfirmReplace(bool* replace) {
+    *replace = false;
+    const QString& path = host_.State().output.outputPath;
+    if (!FileExists(path))
+        return true;
+    const int answer = host_.Ui().MessageBox(
+        host_.OwnerWidget(), ReplaceQuestionText(path),
+        LanguagePack::Instance().GetString(IDS_MESSAGE_WARNING), MsgButtons::YesNo,
+        MsgIcon::Warning);
+    if (answer != IdYes)
+        return false;
+    *replace = true;
+    return true;
+}
+
+void ConversionController::AskFrameRate() {
+    MainState& state = host_.State();
+    OutputSettings& out = state.output;
+    if (out.frameRateIndex != 0 || (out.outputFrameRate <= 100.0 && out.outputFrameRate >= 0.0))
+        return;
+    const int answer = host_.Ui().MessageBox(host_.OwnerWidget(),
+                                             FrameRateQuestionText(state.sourceFrameRate),
+                                             QStringLiteral("Warning"), MsgButtons::YesNo);
+    // Only for this conversion: the settings store keeps what it had.
+    out.outputFrameRate = answer == IdYes ? 23.976 : state.sourceFrameRate;
+}
+
+bool ConversionController::ConfirmNoCompressor() {
+    const OutputSettings& out = host_.State().output;
+    if (out.outputFormat == kContainerWmv || out.outputFormat == kContainerAsf)
+        return true;
+    if (out.useVideoCompressor == 0) {
+        const int answer =
+            host_.Ui().MessageBox(host_.OwnerWidget(), CompressorWarningText(),
+                                  QStringLiteral("Warning"), MsgButtons::YesNo);
+        if (answer == IdNo)
+            return false;
+    }
+    DisableDivXFeedback();
+    return true;
+}
+
+void ConversionController::OnConvertClicked() {
+    MainState& state = host_.State();
+    UiServices& ui = host_.Ui();
+    QWidget* owner = host_.OwnerWidget();
+    if (state.itemCount == 0) {
+        ui.FrameworkMessageBox(owner, QStringLiteral("Please open a video file first!"));
+        return;
+    }
+    if (state.itemCount > kMaxItems) {
+        ui.FrameworkMessageBox(
+            owner, QStringLiteral("Photos are too many! Please delete some photos in the photo "
+                                  "list."));
+        return;
+    }
+    if (state.musicCount > kMaxMusic) {
+        ui.FrameworkMessageBox(owner, QStringLiteral("Music files are too many! Please delete "
+                                                     "some music files in the music list."));
+        return;
+    }
+    if (state.timelinePreviewRunning == 1) {
+        ui.FrameworkMessageBox(owner, QStringLiteral("Please stop Preview first!"));
+        return;
+    }
+    if (state.converting != 0) {
+        StopConversion();
+        return;
+    }
+    // An empty or reversed stretch would give an empty file; refused before
+    // anything is asked or deleted.
+    if (state.trimEnd <= state.trimStart) {
+        ui.FrameworkMessageBox(owner, EmptyStretchText());
+        return;
+    }
+    bool replace = false;
+    if (!ConfirmReplace(&replace))
+        return;
+    AskFrameRate();
+    if (!ConfirmNoCompressor())
+        return;
+    // Every question is answered: only now does the old file go.
+    if (replace) {
+        std::error_code ignored;
+        std::filesystem::remove(std::filesystem::path(state.output.outputPath.toStdString()),
+                                ignored);
+    }
+    StartJob();
+}
+
+void ConversionController::StartJob() {
+    MainState& state = host_.State();
+    // What a failed build may have left behind goes before a new job starts.
+    job_.Discard();
+    TimelineBuilder timelineBuilder(state, host_.Ui(), host_.OwnerWidget());
+    timelineBuilder.CreateTimeline(&job_.timeline);
+    OutputGraphBuilder::Callbacks callbacks;
+    callbacks.notifyReceiver = this;
+    callbacks.onGraphEvent = [this] { OnGraphNotify(); };
+    callbacks.onRunning = [this] { EnterRunningState(); };
+    OutputGraphBuilder graphBuilder(host_, job_, *windowsMedia_, std::move(callbacks));
+    graphBuilder.RenderTimelineToFile(job_.timeline);
+    if (state.converting == 0)
+        job_.Discard(); // the build failed and has said why
+}
+
+void ConversionController::EnterRunningState() {
+    host_.State().converting = 1;
+    host_.SetConvertButtonText(LanguagePack::Instance().GetDialogTextOrString(IDS_STOP));
+    progressTimer_.start();
+    host_.DisableEditControls();
+}
+
+void ConversionController::OnTimer(int timerId) {
+    if (timerId != kTimerConvertProgress)
+        return;
+    MainState& state = host_.State();
+    ++state.elapsedSeconds;
+    host_.SetStatusText(UsedTimeText(state.elapsedSeconds));
+}
+
+void ConversionController::EndJob(const QString& statusText) {
+    MainState& state = host_.State();
+    progressTimer_.stop();
+    if (job_.mediaControl)
+        job_.mediaControl->Stop();
+    if (job_.mediaEvent)
+        job_.mediaEvent->SetNotifyWindow(nullptr, {});
+    job_.mediaEvent.reset();
+    job_.mediaControl.reset();
+    if (job_.renderEngine)
+        job_.renderEngine->ScrapIt();
+    job_.renderEngine.reset();
+    job_.timeline.reset();
+    state.converting = 0;
+    host_.SetConvertButtonText(LanguagePack::Instance().GetDialogTextOrString(IDS_CONVERT));
+    state.elapsedSeconds = 0;
+    host_.SetStatusText(statusText);
+    host_.EnableEditControls();
+}
+
+HRESULT ConversionController::StopConversion() {
+    const OutputSettings& out = host_.State().output;
+    EndJob(DoneText(out.outputPath, out.outputWidth, out.outputHeight));
+    return S_OK;
+}
+
+HRESULT ConversionController::OnGraphNotify() {
+    HRESULT last = S_OK;
+    media::GraphEvent event;
+    while (job_.mediaEvent && media::Succeeded(job_.mediaEvent->Events().GetEvent(&event))) {
+        if (!Converting())
+            continue; // a job that never ran: nothing to end
+        if (event.code == media::EC_COMPLETE) {
+            StopConversion();
+        } else if (event.code == media::EC_ERRORABORT) {
+            // The graph cannot go on: the job ends, and the error is said
+            // instead of "Done".
+            const QString text =
+                event.text.isEmpty() ? media::GetErrorText(event.hr) : event.text;
+            EndJob(FailedText(text));
+            host_.Ui().FrameworkMessageBox(host_.OwnerWidget(), text);
+            last = event.hr;
+        }
+    }
+    return last;
+}
+
+} // namespace orvelin

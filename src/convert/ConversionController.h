@@ -1,0 +1,58 @@
+#pragma once
+
+#include "convert/ConversionJob.h"
+#include "convert/WindowsMediaStep.h"
+#include "media/MediaPlatform.h"
+
+#include <QObject>
+#include <QTimer>
+#include <memory>
+
+namespace orvelin {
+
+class ConvertHost;
+
+// The Convert command and the run of a conversion, owned by the main window:
+// the checks and questions before a job, the build of the timeline and the
+// output graph, the one-second progress text, the end of the job by the
+// graph's completion, an error or the Stop button, and the "Done" line.
+class ConversionController : public QObject {
+    Q_OBJECT
+public:
+    explicit ConversionController(ConvertHost& host, QObject* parent = nullptr);
+    ~ConversionController() override;
+
+    // The Convert button (control 1000): starts a conversion, or stops the
+    // running one.
+    void OnConvertClicked();
+    // Ends the running job: the file is finished, everything is released,
+    // the controls come back and the status line shows "Done".
+    media::HRESULT StopConversion();
+    // A timer tick; 1112 advances the elapsed time.
+    void OnTimer(int timerId);
+    // Drains the graph's events: completion ends the job; an error ends it
+    // and is shown.
+    media::HRESULT OnGraphNotify();
+
+    bool Converting() const;
+    bool ProgressTimerActive() const { return progressTimer_.isActive(); }
+    const ConversionJob& Job() const { return job_; }
+    // Replaces the Windows Media part of the output graph (WMV, ASF).
+    void SetWindowsMediaStep(std::unique_ptr<WindowsMediaStep> step);
+
+private:
+    void StartJob();
+    void EnterRunningState();
+    // Tears the job down; `statusText` goes to the status line.
+    void EndJob(const QString& statusText);
+    bool ConfirmReplace(bool* replace);
+    void AskFrameRate();
+    bool ConfirmNoCompressor();
+
+    ConvertHost& host_;
+    ConversionJob job_;
+    QTimer progressTimer_;
+    std::unique_ptr<WindowsMediaStep> windowsMedia_;
+};
+
+} // namespace orvelin

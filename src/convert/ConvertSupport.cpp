@@ -1,0 +1,112 @@
+#include "convert/ConvertSupport.h"
+
+#include "lang/BuiltinStrings.h"
+#include "lang/LanguagePack.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QVariant>
+
+namespace orvelin {
+
+const char* const kDivXDownloadUrl = "https://gstreamer.freedesktop.org/modules/gst-libav.html";
+const char* const kMkvDownloadUrl =
+    "https://gstreamer.freedesktop.org/modules/gst-plugins-good.html";
+const char* const kDsmDownloadUrl = "https://sourceforge.net/projects/guliverkli2/";
+
+bool FileExists(const QString& path) {
+    if (path.isEmpty() || QFileInfo(path).isDir())
+        return false;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    file.close();
+    return true;
+}
+
+void DisableDivXFeedback() {
+    QSettings settings(QStringLiteral("DivXNetworks"), QStringLiteral("DivX4Windows"));
+    const QString key = QStringLiteral("Disable feedback");
+    if (!settings.contains(key))
+        return;
+    const QVariant value = settings.value(key);
+    switch (value.typeId()) {
+    case QMetaType::QByteArray: {
+        QByteArray bytes = value.toByteArray();
+        if (!bytes.isEmpty())
+            bytes[0] = 1;
+        settings.setValue(key, bytes);
+        break;
+    }
+    case QMetaType::QString: {
+        // A number as the settings file holds it: its lowest byte becomes 1.
+        bool isNumber = false;
+        const qlonglong number = value.toString().toLongLong(&isNumber);
+        if (isNumber) {
+            settings.setValue(key, QString::number((number & ~0xFFLL) | 1));
+        } else {
+            QString text = value.toString();
+            if (!text.isEmpty())
+                text[0] = QChar(1);
+            settings.setValue(key, text);
+        }
+        break;
+    }
+    default: {
+        bool isNumber = false;
+        const qlonglong number = value.toLongLong(&isNumber);
+        if (isNumber)
+            settings.setValue(key, (number & ~0xFFLL) | 1);
+        break;
+    }
+    }
+    settings.sync();
+}
+
+QString ReplaceQuestionText(const QString& path) {
+    return path + QLatin1Char(' ') + LanguagePack::Instance().GetString(IDS_MESSAGE_FILE_EXIST);
+}
+
+QString FrameRateQuestionText(double sourceFrameRate) {
+    return QString::asprintf("The output frame rate is %f.The value may not be proper.\nClick Yes "
+                             "to set the output frame rate 23.976. Click No to keep it.",
+                             sourceFrameRate);
+}
+
+QString CompressorWarningText() {
+    return QStringLiteral("You do not select a video compressor in Options dialog. The output "
+                          "file will be very big.\n"
+                          "Strongly recommend you to install DivX codec, then select DivX as "
+                          "video compressor.\n"
+                          "If there is no DivX codec on your system, please download it at ") +
+           QLatin1String(kDivXDownloadUrl) + QStringLiteral("\nDo you want to continue?");
+}
+
+QString UsedTimeText(int32_t seconds) {
+    const int32_t hours = seconds / 3600;
+    const int32_t minutes = (seconds % 3600) / 60;
+    const int32_t rest = seconds - (hours * 60 + minutes) * 60;
+    return QString::asprintf("Please wait... Used Time: %02d:%02d:%02d", hours, minutes, rest);
+}
+
+QString DoneText(const QString& outputPath, int32_t width, int32_t height) {
+    const LanguagePack& pack = LanguagePack::Instance();
+    // Joined piece by piece: the path may hold anything, '%' included.
+    return pack.GetString(IDS_DONE) + QStringLiteral(". ") + pack.GetString(IDS_OUTPUT_FILE) +
+           QLatin1Char(' ') + outputPath + QStringLiteral("     ") +
+           pack.GetString(IDS_RESOLUTION) + QLatin1Char(' ') + QString::number(width) +
+           QLatin1Char('*') + QString::number(height);
+}
+
+QString FailedText(const QString& errorText) {
+    return QStringLiteral("Conversion failed: ") + errorText;
+}
+
+QString EmptyStretchText() {
+    return QStringLiteral("The end time must be later than the start time. Please set the "
+                          "Start Time and the End Time again.");
+}
+
+} // namespace orvelin

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+
+namespace orvelin {
+
+// The one-second timer of a running conversion (TIMER_CONVERT_PROGRESS).
+constexpr int kTimerConvertProgress = 1112;
+constexpr int kConvertProgressPeriodMs = 1000;
+// The graph-event message of the main window (WM_USER + 13).
+constexpr int kGraphNotifyMessage = 0x040D;
+
+// Where the compressor warning sends users for a DivX-compatible encoder, and
+// the pages opened when a multiplexer is missing.
+extern const char* const kDivXDownloadUrl;
+extern const char* const kMkvDownloadUrl;
+extern const char* const kDsmDownloadUrl;
+
+// True when the file can be opened for reading; a file that exists but
+// cannot be read, and a folder, count as absent.
+bool FileExists(const QString& path);
+
+// The DivX codec's per-user "Disable feedback" value
+// (QSettings("DivXNetworks", "DivX4Windows")): when it exists, its first byte
+// becomes 1, keeping its kind and length. It is never created; failures are
+// silent.
+void DisableDivXFeedback();
+
+// "<path> exists. Do you want to replace it?" in the current language.
+QString ReplaceQuestionText(const QString& path);
+// The frame-rate question for a probed rate (printed with six decimals).
+QString FrameRateQuestionText(double sourceFrameRate);
+// The warning when no video compressor is chosen.
+QString CompressorWarningText();
+// "Please wait... Used Time: hh:mm:ss" after `seconds` ticks.
+QString UsedTimeText(int32_t seconds);
+// "Done. Output file: <path>     Resolution: <w>*<h>" in the current language.
+QString DoneText(const QString& outputPath, int32_t width, int32_t height);
+// The status line after a conversion that ended in an error.
+QString FailedText(const QString& errorText);
+// The refusal of a stretch whose end is not after its start.
+QString EmptyStretchText();
+
+} // namespace orvelin

@@ -1,0 +1,148 @@
+#include "media/CompressorRecipes.h"
+
+#include <deque>
+#include <memory>
+#include <mutex>
+
+namespace orvelin::media {
+
+namespace {
+
+const char* const kNoPlayback =
+    "its files do not play back here: the demultiplexed stream finds no decoder";
+
+// What each encoder needs, found by encoding a few frames through every
+// installed encoder into each multiplexer and playing the files back.
+const CompressorRecipe kRecipes[] = {
+    // libaom at its default speed takes seconds per small frame.
+    {.factory = "av1enc", .parser = "av1parse", .initial = "cpu-used=8;usage-profile=realtime"},
+    {.factory = "x265enc", .friendlyName = "x265 H.265/HEVC Encoder", .parser = "h265parse"},
+    {.factory = "openh264enc", .parser = "h264parse"},
+    // mp4mux writes VP9 that its own demuxer calls corrupt.
+    {.factory = "vp9enc", .badMuxers = "mp4mux"},
+    {.factory = "mpeg2enc", .friendlyName = "mjpegtools MPEG-1/2 video encoder"},
+    // The libav wrapper of this version stamps every packet of this encoder
+    // with an invalid time: players see one frame. The times are put back
+    // from the input, which needs frames in input order (no B-frames).
+    {.factory = "avenc_mpeg4",
+     .friendlyName = "DivX-compatible MPEG-4 Part 2 encoder (libav)",
+     .parser = "mpeg4videoparse",
+     .pinned = "max-bframes=0",
+     .restoreTimestamps = true},
+    {.factory = "avenc_ac3_fixed", .friendlyName = "libav ATSC A/52A (AC-3) encoder, fixed-point"},
+    {.factory = "avenc_mpeg1video",
+     .excluded = "the libav wrapper gives MPEG-1/2 a time base it refuses; nothing is encoded"},
+    {.factory = "avenc_mpeg2video",
+     .excluded = "the libav wrapper gives MPEG-1/2 a time base it refuses; nothing is encoded"},
+    {.factory = "avenc_h264_omx", .excluded = "needs an OpenMAX IL hardware encoder"},
+    {.factory = "avenc_mpeg4_omx", .excluded = "needs an OpenMAX IL hardware encoder"},
+    {.factory = "avenc_h263",
+     .excluded = "takes only the five H.263 picture sizes (128x96 to 1408x1152)"},
+    {.factory = "avenc_dvvideo",
+     .excluded = "takes only DV picture sizes and rates (720x480 or 720x576)"},
+    {.factory = "avenc_rv10", .excluded = "takes only widths and heights that are multiples of 16"},
+    {.factory = "avenc_rv20", .excluded = kNoPlayback},
+    {.factory = "avenc_tta", .excluded = kNoPlayback},
+    {.factory = "openjpegenc", .excluded = kNoPlayback},
+    {.factory = "avenc_dca",
+     .excluded = "experimental in this libav version; refuses to encode by default"},
+};
+
+struct TimeQueue {
+    std::mutex lock;
+    std::deque<GstClockTime> times;
+    GstSegment segment{};
+    bool haveSegment = false;
+};
+
+GstPadProbeReturn RememberInput(GstPad*, GstPadProbeInfo* info, gpointer data) {
+    auto* queue = static_cast<std::shared_ptr<TimeQueue>*>(data)->get();
+    std::lock_guard<std::mutex> guard(queue->lock);
+    if (info->type & GST_PAD_PROBE_TYPE_BUFFER) {
+        queue->times.push_back(GST_BUFFER_PTS(GST_PAD_PROBE_INFO_BUFFER(info)));
+    } else if (info->type &
+               (GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM | GST_PAD_PROBE_TYPE_EVENT_FLUSH)) {
+        GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+        if (GST_EVENT_TYPE(event) == GST_EVENT_FLUSH_STOP ||
+            GST_EVENT_TYPE(event) == GST_EVENT_STREAM_START) {
+            queue->times.clear(); // a new run of the same instance starts afresh
+        } else if (GST_EVENT_TYPE(event) == GST_EVENT_SEGMENT) {
+            const GstSegment* segment = nullptr;
+            gst_event_parse_segment(event, &segment);
+            gst_segment_copy_into(segment, &queue->segment);
+            queue->haveSegment = true;
+        }
+    }
+    return GST_PAD_PROBE_OK;
+}
+
+// The encoder moves its output segment 1000 hours on to keep its own times
+// positive; with the input times put back, the input segment goes with them.
+GstPadProbeReturn RestoreSegment(GstPad*, GstPadProbeInfo* info, gpointer data) {
+    GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+    if (GST_EVENT_TYPE(event) != GST_EVENT_SEGMENT)
+        return GST_PAD_PROBE_OK;
+    auto* queue = static_cast<std::shared_ptr<TimeQueue>*>(data)->get();
+    std::lock_guard<std::mutex> guard(queue->lock);
+    if (!queue->haveSegment)
+        return GST_PAD_PROBE_OK;
+    GstEvent* replacement = gst_event_new_segment(&queue->segment);
+    gst_event_set_seqnum(replacement, gst_event_get_seqnum(event));
+    gst_event_unref(event);
+    GST_PAD_PROBE_INFO_DATA(info) = replacement;
+    return GST_PAD_PROBE_OK;
+}
+
+GstPadProbeReturn StampOutput(GstPad*, GstPadProbeInfo* info, gpointer data) {
+    auto* queue = static_cast<std::shared_ptr<TimeQueue>*>(data)->get();
+    GstClockTime time = GST_CLOCK_TIME_NONE;
+    {
+        std::lock_guard<std::mutex> guard(queue->lock);
+        if (queue->times.empty())
+            return GST_PAD_PROBE_OK;
+        time = queue->times.front();
+        queue->times.pop_front();
+    }
+    GstBuffer* buffer = gst_buffer_make_writable(GST_PAD_PROBE_INFO_BUFFER(info));
+    GST_BUFFER_PTS(buffer) = time;
+    GST_BUFFER_DTS(buffer) = time;
+    GST_PAD_PROBE_INFO_DATA(info) = buffer;
+    return GST_PAD_PROBE_OK;
+}
+
+void FreeQueueRef(gpointer data) {
+    delete static_cast<std::shared_ptr<TimeQueue>*>(data);
+}
+
+} // namespace
+
+const CompressorRecipe* FindRecipe(const QString& factoryName) {
+    for (const CompressorRecipe& r : kRecipes) {
+        if (factoryName == QLatin1String(r.factory))
+            return &r;
+    }
+    return nullptr;
+}
+
+void InstallTimestampRepair(GstElement* encoder) {
+    auto queue = std::make_shared<TimeQueue>();
+    GstPad* sink = gst_element_get_static_pad(encoder, "sink");
+    GstPad* src = gst_element_get_static_pad(encoder, "src");
+    if (sink && src) {
+        gst_pad_add_probe(sink,
+                          static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER |
+                                                       GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM |
+                                                       GST_PAD_PROBE_TYPE_EVENT_FLUSH),
+                          RememberInput, new std::shared_ptr<TimeQueue>(queue), FreeQueueRef);
+        gst_pad_add_probe(src, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, RestoreSegment,
+                          new std::shared_ptr<TimeQueue>(queue), FreeQueueRef);
+        gst_pad_add_probe(src, GST_PAD_PROBE_TYPE_BUFFER, StampOutput,
+                          new std::shared_ptr<TimeQueue>(queue), FreeQueueRef);
+    }
+    if (sink)
+        gst_object_unref(sink);
+    if (src)
+        gst_object_unref(src);
+}
+
+} // namespace orvelin::media

@@ -1,0 +1,340 @@
+#include "media/FilterGraph.h"
+
+#include "media/ErrorText.h"
+#include "media/FilterGraphImpl.h"
+
+#include <thread>
+
+namespace orvelin::media {
+
+namespace {
+
+HRESULT resultOfError(const GError* error) {
+    if (!error)
+        return VFW_E_RUNTIME_ERROR;
+    if (error->domain == GST_RESOURCE_ERROR) {
+        switch (error->code) {
+        case GST_RESOURCE_ERROR_NO_SPACE_LEFT:
+            return E_DISK_FULL;
+        case GST_RESOURCE_ERROR_NOT_AUTHORIZED:
+        case GST_RESOURCE_ERROR_OPEN_WRITE:
+        case GST_RESOURCE_ERROR_OPEN_READ_WRITE:
+        case GST_RESOURCE_ERROR_WRITE:
+            return E_ACCESSDENIED;
+        case GST_RESOURCE_ERROR_NOT_FOUND:
+            return VFW_E_NOT_FOUND;
+        default:
+            return VFW_E_RUNTIME_ERROR;
+        }
+    }
+    if (error->domain == GST_CORE_ERROR && error->code == GST_CORE_ERROR_NEGOTIATION)
+        return VFW_E_TYPE_NOT_ACCEPTED;
+    if (error->domain == GST_STREAM_ERROR) {
+        switch (error->code) {
+        case GST_STREAM_ERROR_FORMAT:
+        case GST_STREAM_ERROR_WRONG_TYPE:
+            return VFW_E_TYPE_NOT_ACCEPTED;
+        case GST_STREAM_ERROR_TYPE_NOT_FOUND:
+        case GST_STREAM_ERROR_CODEC_NOT_FOUND:
+        case GST_STREAM_ERROR_DEMUX:
+        case GST_STREAM_ERROR_DECODE:
+            return VFW_E_UNKNOWN_FILE_TYPE;
+        default:
+            break;
+        }
+    }
+    return VFW_E_RUNTIME_ERROR;
+}
+
+// The element's own name, unless GStreamer made it up.
+QString errorSource(GstObject* source) {
+    if (!source)
+        return {};
+    gchar* name = gst_object_get_name(source);
+    QString text = QString::fromUtf8(name ? name : "");
+    g_free(name);
+    if (GST_IS_ELEMENT(source)) {
+        GstElementFactory* factory = gst_element_get_factory(GST_ELEMENT(source));
+        if (factory && text.startsWith(QString::fromUtf8(GST_OBJECT_NAME(factory))))
+            return {};
+    }
+    return text;
+}
+
+GstBusSyncReply onBusMessage(GstBus*, GstMessage* message, gpointer data) {
+    static_cast<FilterGraph::Impl*>(data)->OnBusMessage(message);
+    return GST_BUS_DROP;
+}
+
+GstPadProbeReturn holdData(GstPad*, GstPadProbeInfo*, gpointer) {
+    return GST_PAD_PROBE_OK;
+}
+
+} // namespace
+
+// ---- Impl -------------------------------------------------------------------
+
+FilterGraph::Impl::Impl() {
+    pipeline = gst_pipeline_new(nullptr);
+    if (pipeline) {
+        gst_object_ref_sink(pipeline);
+        GstBus* bus = gst_element_get_bus(pipeline);
+        gst_bus_set_sync_handler(bus, onBusMessage, this, nullptr);
+        gst_object_unref(bus);
+    }
+}
+
+FilterGraph::Impl::~Impl() {
+    Release();
+    for (GraphBranch& b : branches) {
+        if (b.source)
+            gst_object_unref(b.source);
+        if (b.head)
+            gst_object_unref(b.head);
+    }
+    branches.clear();
+    if (pipeline) {
+        GstBus* bus = gst_element_get_bus(pipeline);
+        gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
+        gst_object_unref(bus);
+        gst_object_unref(pipeline);
+    }
+    filters.clear();
+}
+
+GstElement* FilterGraph::Impl::AddElement(const char* factory, const char* name) {
+    GstElement* element = gst_element_factory_make(factory, name);
+    if (!element)
+        return nullptr;
+    if (!gst_bin_add(GST_BIN(pipeline), element))
+        return nullptr;
+    return element;
+}
+
+bool FilterGraph::Impl::HoldsFilterElement(GstElement* element) const {
+    for (const GraphFilterEntry& entry : filters) {
+        if (entry.filter && entry.filter->NativeElement() == element)
+            return true;
+    }
+    return false;
+}
+
+void FilterGraph::Impl::OnBusMessage(GstMessage* message) {
+    switch (GST_MESSAGE_TYPE(message)) {
+    case GST_MESSAGE_EOS: {
+        std::lock_guard lock(mutex);
+        eos = true;
+        changed.notify_all();
+        if (!finishing && started && !completeQueued) {
+            completeQueued = true;
+            events.Push(GraphEvent{EC_COMPLETE, S_OK, {}});
+        }
+        break;
+    }
+    case GST_MESSAGE_ERROR: {
+        GError* error = nullptr;
+        gchar* debug = nullptr;
+        gst_message_parse_error(message, &error, &debug);
+        const QString source = errorSource(GST_MESSAGE_SRC(message));
+        QString text = QString::fromUtf8(error ? error->message : "Unknown error.");
+        if (!source.isEmpty())
+            text = source + QStringLiteral(": ") + text;
+        const HRESULT hr = resultOfError(error);
+        if (error)
+            g_error_free(error);
+        g_free(debug);
+        std::lock_guard lock(mutex);
+        const bool first = !errorSeen;
+        if (first) {
+            errorSeen = true;
+            errorHr = hr;
+            errorText = LimitErrorText(text);
+        }
+        changed.notify_all();
+        if (first && !finishing && started)
+            events.Push(GraphEvent{EC_ERRORABORT, hr, errorText});
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void FilterGraph::Impl::Finish() {
+    {
+        std::lock_guard lock(mutex);
+        finishing = true;
+        if (eos || errorSeen)
+            return;
+    }
+    // Hold back what the timeline produces next, then end each chain after
+    // what it already holds. The chains' heads are fed by the timeline's
+    // threads; ending them from a helper thread keeps a stuck chain from
+    // holding this thread beyond the timeout.
+    std::vector<std::pair<GstPad*, gulong>> holds;
+    std::vector<GstPad*> heads;
+    for (GraphBranch& b : branches) {
+        if (!b.source || !b.head)
+            continue;
+        holds.emplace_back(b.source,
+                           gst_pad_add_probe(b.source, GST_PAD_PROBE_TYPE_BLOCK_DOWNSTREAM,
+                                             holdData, nullptr, nullptr));
+        heads.push_back(GST_PAD(gst_object_ref(b.head)));
+    }
+    std::thread ender([heads] {
+        for (GstPad* head : heads) {
+            gst_pad_send_event(head, gst_event_new_eos());
+            gst_object_unref(head);
+        }
+    });
+    {
+        std::unique_lock lock(mutex);
+        changed.wait_for(lock, finishTimeout, [this] { return eos || errorSeen; });
+    }
+    // Stopping releases whatever still waits on the chains.
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    ender.join();
+    for (auto& [pad, id] : holds)
+        gst_pad_remove_probe(pad, id);
+}
+
+void FilterGraph::Impl::Release() {
+    if (!pipeline)
+        return;
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    {
+        std::lock_guard lock(mutex);
+        started = false;
+    }
+    // The added filters belong to their owners: they leave the pipeline so
+    // that a later graph can take them.
+    for (const GraphFilterEntry& entry : filters) {
+        auto* element =
+            entry.filter ? static_cast<GstElement*>(entry.filter->NativeElement()) : nullptr;
+        if (element && GST_OBJECT_PARENT(element) == GST_OBJECT(pipeline))
+            gst_bin_remove(GST_BIN(pipeline), element);
+    }
+}
+
+// ---- FilterGraph ------------------------------------------------------------
+
+FilterGraph::FilterGraph() : impl_(std::make_unique<Impl>()) {}
+
+FilterGraph::~FilterGraph() = default;
+
+HRESULT FilterGraph::AddFilter(const std::shared_ptr<Filter>& filter, const QString& name) {
+    if (!filter || !filter->NativeElement())
+        return RecordError(E_POINTER, QStringLiteral("The chosen compressor is not available; "
+                                                     "choose it again in the Options dialog."));
+    if (!impl_->pipeline)
+        return RecordError(E_UNEXPECTED, QStringLiteral("The graph could not be created."));
+    auto* element = static_cast<GstElement*>(filter->NativeElement());
+    const QByteArray utf8 = name.toUtf8();
+    if (!name.isEmpty()) {
+        GstElement* existing = gst_bin_get_by_name(GST_BIN(impl_->pipeline), utf8.constData());
+        if (existing) {
+            gst_object_unref(existing);
+            return RecordError(
+                VFW_E_DUPLICATE_NAME,
+                QStringLiteral("The graph already holds a filter named %1.").arg(name));
+        }
+    }
+    if (GST_OBJECT_PARENT(element))
+        return RecordError(
+            VFW_E_WRONG_STATE,
+            QStringLiteral("%1 is still in use by another conversion.").arg(filter->LongName()));
+    if (!name.isEmpty() && !gst_object_set_name(GST_OBJECT(element), utf8.constData()))
+        return RecordError(E_FAIL, QStringLiteral("The filter cannot be renamed to %1.").arg(name));
+    if (!gst_bin_add(GST_BIN(impl_->pipeline), element))
+        return RecordError(E_FAIL,
+                           QStringLiteral("%1 cannot join the graph.").arg(filter->LongName()));
+    impl_->filters.push_back({name, filter});
+    return S_OK;
+}
+
+std::vector<GraphFilterEntry> FilterGraph::Filters() const {
+    return impl_->filters;
+}
+
+HRESULT FilterGraph::Run() {
+    if (!impl_->pipeline)
+        return RecordError(E_UNEXPECTED, QStringLiteral("The graph could not be created."));
+    {
+        std::lock_guard lock(impl_->mutex);
+        impl_->started = true;
+        impl_->finishing = false;
+        impl_->eos = false;
+        impl_->completeQueued = false;
+        impl_->errorSeen = false;
+        impl_->errorText.clear();
+    }
+    const GstStateChangeReturn ret = gst_element_set_state(impl_->pipeline, GST_STATE_PLAYING);
+    if (ret != GST_STATE_CHANGE_FAILURE)
+        return S_OK;
+    QString text;
+    HRESULT hr = E_FAIL;
+    {
+        std::lock_guard lock(impl_->mutex);
+        impl_->started = false;
+        if (impl_->errorSeen) {
+            text = impl_->errorText;
+            hr = impl_->errorHr;
+        }
+    }
+    impl_->events.Clear();
+    gst_element_set_state(impl_->pipeline, GST_STATE_NULL);
+    if (text.isEmpty())
+        text = QStringLiteral("The conversion graph could not be started.");
+    return RecordError(hr, text);
+}
+
+HRESULT FilterGraph::Stop() {
+    if (!impl_->pipeline)
+        return S_OK;
+    bool running = false;
+    {
+        std::lock_guard lock(impl_->mutex);
+        running = impl_->started;
+    }
+    if (running)
+        impl_->Finish();
+    gst_element_set_state(impl_->pipeline, GST_STATE_NULL);
+    std::lock_guard lock(impl_->mutex);
+    impl_->started = false;
+    return S_OK;
+}
+
+GraphState FilterGraph::State() const {
+    if (!impl_->pipeline)
+        return GraphState::Stopped;
+    GstState state = GST_STATE_NULL;
+    GstState pending = GST_STATE_VOID_PENDING;
+    gst_element_get_state(impl_->pipeline, &state, &pending, 0);
+    const GstState target = pending != GST_STATE_VOID_PENDING ? pending : state;
+    if (target == GST_STATE_PLAYING)
+        return GraphState::Running;
+    if (target == GST_STATE_PAUSED)
+        return GraphState::Paused;
+    return GraphState::Stopped;
+}
+
+void FilterGraph::SetFinishTimeout(std::chrono::milliseconds timeout) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->finishTimeout = timeout;
+}
+
+GraphEventQueue& FilterGraph::Events() {
+    return impl_->events;
+}
+
+HRESULT FilterGraph::SetNotifyWindow(QObject* receiver, std::function<void()> notify) {
+    impl_->events.SetNotifyWindow(receiver, std::move(notify));
+    return S_OK;
+}
+
+QString FilterGraph::LastErrorText() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->errorText;
+}
+
+} // namespace orvelin::media

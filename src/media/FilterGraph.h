@@ -1,0 +1,71 @@
+#pragma once
+
+#include "media/Filter.h"
+#include "media/GraphEvents.h"
+#include "media/MediaPlatform.h"
+#include "media/PlaybackGraph.h"
+
+#include <QString>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QObject;
+
+namespace orvelin::media {
+
+struct GraphFilterEntry {
+    QString name;
+    std::shared_ptr<Filter> filter;
+};
+
+// The graph a render engine builds for a timeline: the timeline's outputs,
+// the filters added to it (compressors, multiplexer, file writer) and the
+// chains that join them. It is run and stopped as a whole and reports end of
+// stream and errors through its event queue.
+class FilterGraph {
+public:
+    ~FilterGraph();
+    FilterGraph(const FilterGraph&) = delete;
+    FilterGraph& operator=(const FilterGraph&) = delete;
+
+    // Adds a filter under `name`. Fails for a missing filter (E_POINTER), a
+    // name already used (VFW_E_DUPLICATE_NAME) or a filter that another graph
+    // still holds. A filter leaves the graph when the graph is released, and
+    // may then join another graph.
+    HRESULT AddFilter(const std::shared_ptr<Filter>& filter, const QString& name);
+    // The filters added or created for the graph, in the order they came.
+    std::vector<GraphFilterEntry> Filters() const;
+
+    // Starts the graph. Fails with the platform's reason (GetErrorText) when
+    // an element refuses to start, e.g. a file that cannot be written.
+    HRESULT Run();
+    // Stops the graph. A running graph first finishes what it has converted
+    // so far: every stream is ended where it stands and the multiplexer
+    // completes the file (waiting at most the finish timeout), so that the
+    // file plays. Then everything is stopped. Safe to call repeatedly.
+    HRESULT Stop();
+    GraphState State() const;
+    void SetFinishTimeout(std::chrono::milliseconds timeout);
+
+    // End of stream (EC_COMPLETE, once) and errors (EC_ERRORABORT with the
+    // platform's text) of a running graph. Nothing is queued while Stop
+    // finishes the file.
+    GraphEventQueue& Events();
+    HRESULT SetNotifyWindow(QObject* receiver, std::function<void()> notify);
+
+    // The reason of the first error the graph reported; empty without one.
+    QString LastErrorText() const;
+
+    struct Impl;
+    Impl& impl() { return *impl_; }
+    const Impl& impl() const { return *impl_; }
+
+private:
+    friend class RenderEngine;
+    FilterGraph();
+    std::unique_ptr<Impl> impl_;
+};
+
+} // namespace orvelin::media

@@ -1,0 +1,55 @@
+#pragma once
+
+// The GStreamer side of a filter graph; included by code of the media seam only.
+
+#include "media/FilterGraph.h"
+#include "media/Timeline.h"
+
+#include <gst/gst.h>
+
+#include <condition_variable>
+#include <mutex>
+
+namespace orvelin::media {
+
+// One output of the timeline (a group) and the chain that takes it.
+struct GraphBranch {
+    GstPad* source = nullptr; // the timeline's pad of the group (reference held)
+    MediaMajorType kind = MediaMajorType::None;
+    GstPad* head = nullptr; // the first pad of the chain linked to it (reference held)
+};
+
+struct FilterGraph::Impl {
+    Impl();
+    ~Impl();
+
+    GstElement* pipeline = nullptr; // reference held
+    GstElement* timeline = nullptr; // the timeline element inside the pipeline
+    std::vector<GraphBranch> branches; // by group number
+    std::vector<GraphFilterEntry> filters;
+    GraphEventQueue events;
+
+    mutable std::mutex mutex;
+    std::condition_variable changed;
+    bool started = false;
+    bool finishing = false;
+    bool eos = false;
+    bool completeQueued = false;
+    bool errorSeen = false;
+    HRESULT errorHr = S_OK;
+    QString errorText;
+    std::chrono::milliseconds finishTimeout{10000};
+
+    // Creates an element and puts it in the pipeline; nullptr when the
+    // factory is missing.
+    GstElement* AddElement(const char* factory, const char* name = nullptr);
+    // Whether `element` is one of the added filters.
+    bool HoldsFilterElement(GstElement* element) const;
+    void OnBusMessage(GstMessage* message);
+    // Ends every stream where it stands and waits for the file to be complete.
+    void Finish();
+    // Stops the pipeline and takes the added filters out of it.
+    void Release();
+};
+
+} // namespace orvelin::media

@@ -1,0 +1,305 @@
+#include "media/OutputChain.h"
+
+#include "media/ErrorText.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace orvelin::media {
+
+namespace {
+
+QString longName(GstElement* element) {
+    if (GstElementFactory* factory = gst_element_get_factory(element)) {
+        const gchar* name =
+            gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_LONGNAME);
+        if (name)
+            return QString::fromUtf8(name);
+    }
+    return QString::fromUtf8(GST_OBJECT_NAME(element));
+}
+
+bool isEncoder(GstElement* element) {
+    GstElementFactory* factory = gst_element_get_factory(element);
+    const gchar* klass =
+        factory ? gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_KLASS) : nullptr;
+    return klass && strstr(klass, "Encoder");
+}
+
+// The encoder inside a compressor (the compressor itself unless it is a bin).
+GstElement* findEncoder(GstElement* compressor) {
+    if (!GST_IS_BIN(compressor))
+        return compressor;
+    GstElement* found = nullptr;
+    GstIterator* it = gst_bin_iterate_recurse(GST_BIN(compressor));
+    GValue item = G_VALUE_INIT;
+    while (!found && gst_iterator_next(it, &item) == GST_ITERATOR_OK) {
+        auto* element = GST_ELEMENT(g_value_get_object(&item));
+        if (isEncoder(element))
+            found = element;
+        g_value_reset(&item);
+    }
+    g_value_unset(&item);
+    gst_iterator_free(it);
+    return found ? found : compressor;
+}
+
+// Converters share the work among the processors.
+void useAllProcessors(GstElement* element) {
+    if (g_object_class_find_property(G_OBJECT_GET_CLASS(element), "n-threads"))
+        g_object_set(element, "n-threads", std::clamp(g_get_num_processors(), 1u, 8u), nullptr);
+}
+
+void useAllProcessorsInside(GstElement* compressor) {
+    if (!GST_IS_BIN(compressor))
+        return;
+    GstIterator* it = gst_bin_iterate_recurse(GST_BIN(compressor));
+    GValue item = G_VALUE_INIT;
+    while (gst_iterator_next(it, &item) == GST_ITERATOR_OK) {
+        auto* element = GST_ELEMENT(g_value_get_object(&item));
+        GstElementFactory* factory = gst_element_get_factory(element);
+        if (factory && g_str_equal(GST_OBJECT_NAME(factory), "videoconvert"))
+            useAllProcessors(element);
+        g_value_reset(&item);
+    }
+    g_value_unset(&item);
+    gst_iterator_free(it);
+}
+
+GstCaps* padCaps(GstElement* element, const char* padName) {
+    GstPad* pad = gst_element_get_static_pad(element, padName);
+    if (!pad)
+        return nullptr;
+    GstCaps* caps = gst_pad_query_caps(pad, nullptr);
+    gst_object_unref(pad);
+    return caps;
+}
+
+bool takesI420(GstElement* encoder) {
+    GstCaps* caps = padCaps(encoder, "sink");
+    if (!caps)
+        return false;
+    GstCaps* i420 = gst_caps_from_string("video/x-raw,format=I420");
+    const bool takes = gst_caps_can_intersect(caps, i420);
+    gst_caps_unref(i420);
+    gst_caps_unref(caps);
+    return takes;
+}
+
+// The parser a bare encoder's stream needs before a multiplexer.
+const char* parserFor(GstElement* encoder) {
+    GstCaps* caps = padCaps(encoder, "src");
+    if (!caps || gst_caps_is_empty(caps) || gst_caps_is_any(caps)) {
+        if (caps)
+            gst_caps_unref(caps);
+        return nullptr;
+    }
+    const GstStructure* s = gst_caps_get_structure(caps, 0);
+    const char* parser = nullptr;
+    int version = 0;
+    if (gst_structure_has_name(s, "video/x-h264"))
+        parser = "h264parse";
+    else if (gst_structure_has_name(s, "video/x-h265"))
+        parser = "h265parse";
+    else if (gst_structure_has_name(s, "video/mpeg") &&
+             gst_structure_get_int(s, "mpegversion", &version) && version == 4)
+        parser = "mpeg4videoparse";
+    else if (gst_structure_has_name(s, "audio/mpeg") &&
+             gst_structure_get_int(s, "mpegversion", &version))
+        parser = version == 1 ? "mpegaudioparse" : "aacparse";
+    gst_caps_unref(caps);
+    if (parser) {
+        GstElementFactory* factory = gst_element_factory_find(parser);
+        if (!factory)
+            return nullptr;
+        gst_object_unref(factory);
+    }
+    return parser;
+}
+
+bool canFeed(GstPad* src, GstPad* sink) {
+    GstCaps* from = gst_pad_query_caps(src, nullptr);
+    GstCaps* to = gst_pad_query_caps(sink, nullptr);
+    const bool ok = from && to && gst_caps_can_intersect(from, to);
+    if (from)
+        gst_caps_unref(from);
+    if (to)
+        gst_caps_unref(to);
+    return ok;
+}
+
+// What the last element of a chain hands on, for messages.
+QString streamText(bool video, GstElement* compressor) {
+    if (!compressor)
+        return video ? QStringLiteral("uncompressed video") : QStringLiteral("uncompressed sound");
+    return QStringLiteral("the output of %1").arg(longName(findEncoder(compressor)));
+}
+
+class ChainBuilder {
+public:
+    explicit ChainBuilder(FilterGraph::Impl& graph) : graph_(graph) {}
+    ~ChainBuilder() {
+        if (!done_)
+            Undo();
+        if (requestPad_)
+            gst_object_unref(requestPad_);
+    }
+
+    GstElement* Add(const char* factory) {
+        GstElement* element = graph_.AddElement(factory);
+        if (element)
+            made_.push_back(element);
+        return element;
+    }
+    void Commit() { done_ = true; }
+    void SetRequestPad(GstElement* mux, GstPad* pad) {
+        mux_ = mux;
+        requestPad_ = pad;
+    }
+    void NoteLinked(GstElement* a, GstElement* b) { links_.emplace_back(a, b); }
+
+private:
+    void Undo() {
+        for (auto& [a, b] : links_)
+            gst_element_unlink(a, b);
+        if (requestPad_)
+            gst_element_release_request_pad(mux_, requestPad_);
+        for (GstElement* element : made_)
+            gst_bin_remove(GST_BIN(graph_.pipeline), element);
+    }
+
+    FilterGraph::Impl& graph_;
+    std::vector<GstElement*> made_;
+    std::vector<std::pair<GstElement*, GstElement*>> links_;
+    GstElement* mux_ = nullptr;
+    GstPad* requestPad_ = nullptr;
+    bool done_ = false;
+};
+
+} // namespace
+
+HRESULT LinkGroupOutput(FilterGraph::Impl& graph, int32_t group, GstElement* compressor,
+                        GstElement* mux) {
+    if (group < 0 || group >= static_cast<int32_t>(graph.branches.size()) ||
+        !graph.branches[static_cast<size_t>(group)].source)
+        return RecordError(VFW_E_NOT_FOUND,
+                           QStringLiteral("The timeline has no output for group %1.").arg(group));
+    GraphBranch& branch = graph.branches[static_cast<size_t>(group)];
+    if (branch.head)
+        return RecordError(
+            VFW_E_ALREADY_CONNECTED,
+            QStringLiteral("The output of group %1 is already connected.").arg(group));
+    if (compressor && GST_OBJECT_PARENT(compressor) != GST_OBJECT(graph.pipeline))
+        return RecordError(VFW_E_NOT_FOUND, QStringLiteral("The compressor has not been added "
+                                                           "to the graph."));
+    const bool video = branch.kind == MediaMajorType::Video;
+    const bool packaged = compressor && GST_IS_BIN(compressor); // converts by itself
+    const QString missing = QStringLiteral("A GStreamer element the conversion needs (%1) is "
+                                           "not installed.");
+
+    ChainBuilder build(graph);
+    std::vector<GstElement*> chain;
+    auto add = [&](const char* factory) {
+        GstElement* element = build.Add(factory);
+        if (element)
+            chain.push_back(element);
+        return element != nullptr;
+    };
+    if (!add("queue"))
+        return RecordError(REGDB_E_CLASSNOTREG, missing.arg(QStringLiteral("queue")));
+    if (!packaged) {
+        const char* converters[] = {video ? "videoconvert" : "audioconvert",
+                                    video ? nullptr : "audioresample"};
+        for (const char* factory : converters) {
+            if (factory && !add(factory))
+                return RecordError(REGDB_E_CLASSNOTREG, missing.arg(QLatin1String(factory)));
+        }
+        if (video)
+            useAllProcessors(chain.back());
+    } else if (video) {
+        useAllProcessorsInside(compressor);
+    }
+
+    // The format handed on where the next element would otherwise choose.
+    const char* format = nullptr;
+    const QString muxFactory =
+        mux ? QString::fromUtf8(GST_OBJECT_NAME(gst_element_get_factory(mux))) : QString();
+    if (video && compressor && !packaged && takesI420(findEncoder(compressor)))
+        format = "video/x-raw,format=I420";
+    else if (video && !compressor && muxFactory == QLatin1String("avimux"))
+        format = "video/x-raw,format=BGR";
+    else if (video && !compressor && muxFactory == QLatin1String("matroskamux"))
+        format = "video/x-raw,format=RGB";
+    else if (!video && !compressor && mux)
+        format = "audio/x-raw,format=S16LE";
+    if (format) {
+        if (!add("capsfilter"))
+            return RecordError(REGDB_E_CLASSNOTREG, missing.arg(QStringLiteral("capsfilter")));
+        GstCaps* caps = gst_caps_from_string(format);
+        g_object_set(chain.back(), "caps", caps, nullptr);
+        gst_caps_unref(caps);
+    }
+    if (compressor) {
+        chain.push_back(compressor);
+        if (!packaged) {
+            if (const char* parser = parserFor(compressor); parser && !add(parser))
+                return RecordError(REGDB_E_CLASSNOTREG, missing.arg(QLatin1String(parser)));
+        }
+    }
+
+    for (size_t i = 0; i + 1 < chain.size(); ++i) {
+        if (!gst_element_link(chain[i], chain[i + 1])) {
+            const bool intoCompressor = chain[i + 1] == compressor;
+            return RecordError(
+                VFW_E_CANNOT_CONNECT,
+                intoCompressor ? QStringLiteral("%1 cannot take %2.")
+                                     .arg(longName(findEncoder(compressor)),
+                                          video ? QStringLiteral("video") : QStringLiteral("sound"))
+                               : QStringLiteral("%1 cannot be connected to %2.")
+                                     .arg(longName(chain[i]), longName(chain[i + 1])));
+        }
+        build.NoteLinked(chain[i], chain[i + 1]);
+    }
+
+    GstElement* last = chain.back();
+    if (mux) {
+        GstPad* target = gst_element_request_pad_simple(mux, video ? "video_%u" : "audio_%u");
+        if (!target)
+            return RecordError(
+                VFW_E_NO_ACCEPTABLE_TYPES,
+                QStringLiteral("%1 takes no %2 stream.")
+                    .arg(longName(mux), video ? QStringLiteral("video") : QStringLiteral("audio")));
+        build.SetRequestPad(mux, target);
+        GstPad* source = gst_element_get_static_pad(last, "src");
+        const bool fits = source && canFeed(source, target);
+        const bool linked = fits && gst_pad_link(source, target) == GST_PAD_LINK_OK;
+        if (source)
+            gst_object_unref(source);
+        if (!linked)
+            return RecordError(VFW_E_NO_ACCEPTABLE_TYPES,
+                               QStringLiteral("%1 cannot store %2.")
+                                   .arg(longName(mux), streamText(video, compressor)));
+        build.NoteLinked(last, mux);
+    } else {
+        const char* sinkFactory = video ? "autovideosink" : "autoaudiosink";
+        GstElement* sink = build.Add(sinkFactory);
+        if (!sink)
+            return RecordError(REGDB_E_CLASSNOTREG, missing.arg(QLatin1String(sinkFactory)));
+        if (!gst_element_link(last, sink))
+            return RecordError(
+                VFW_E_CANNOT_RENDER,
+                QStringLiteral("%1 cannot be played here.").arg(streamText(video, compressor)));
+    }
+
+    GstPad* head = gst_element_get_static_pad(chain.front(), "sink");
+    if (gst_pad_link(branch.source, head) != GST_PAD_LINK_OK) {
+        gst_object_unref(head);
+        return RecordError(VFW_E_CANNOT_CONNECT,
+                           QStringLiteral("The timeline output cannot be connected."));
+    }
+    branch.head = head;
+    build.Commit();
+    return S_OK;
+}
+
+} // namespace orvelin::media

@@ -1,0 +1,145 @@
+#include "media/GesFrontEnd.h"
+#include "media/RenderEngine.h"
+
+#include "media/ErrorText.h"
+#include "media/FilterGraphImpl.h"
+#include "media/OutputChain.h"
+
+#include <QCoreApplication>
+#include <QThread>
+
+namespace orvelin::media {
+
+namespace {
+
+constexpr HRESULT RPC_E_WRONG_THREAD = static_cast<HRESULT>(0x8001010Eu);
+
+// The editing services belong to the thread that initialised them: the
+// application's main thread.
+bool onMediaThread() {
+    const QCoreApplication* app = QCoreApplication::instance();
+    return !app || QThread::currentThread() == app->thread();
+}
+
+HRESULT wrongThread() {
+    return RecordError(RPC_E_WRONG_THREAD,
+                       QStringLiteral("The editing timeline was used from the wrong thread."));
+}
+
+} // namespace
+
+HRESULT RenderEngine::Create(std::shared_ptr<RenderEngine>* engine) {
+    if (!engine)
+        return E_POINTER;
+    engine->reset();
+    if (!MediaPlatformInitialized())
+        return RecordError(REGDB_E_CLASSNOTREG,
+                           QStringLiteral("The media platform is not initialised."));
+    engine->reset(new RenderEngine());
+    return S_OK;
+}
+
+RenderEngine::~RenderEngine() {
+    ScrapIt();
+}
+
+HRESULT RenderEngine::SetTimelineObject(std::shared_ptr<Timeline> timeline) {
+    if (!timeline)
+        return E_POINTER;
+    timeline_ = std::move(timeline);
+    return S_OK;
+}
+
+HRESULT RenderEngine::GetTimelineObject(std::shared_ptr<Timeline>* timeline) const {
+    if (!timeline)
+        return E_POINTER;
+    *timeline = timeline_;
+    return timeline_ ? S_OK : RecordError(E_UNEXPECTED, QStringLiteral("No timeline is set."));
+}
+
+HRESULT RenderEngine::SetDynamicReconnectLevel(int32_t level) {
+    reconnectLevel_ = level;
+    return S_OK;
+}
+
+HRESULT RenderEngine::ConnectFrontEnd() {
+    if (!onMediaThread())
+        return wrongThread();
+    if (!timeline_)
+        return RecordError(E_UNEXPECTED, QStringLiteral("No timeline is set."));
+    ScrapIt();
+
+    GesFrontEnd frontEnd;
+    if (HRESULT hr = BuildGesFrontEnd(*timeline_, &frontEnd); Failed(hr))
+        return hr;
+    std::shared_ptr<FilterGraph> graph(new FilterGraph());
+    FilterGraph::Impl& impl = graph->impl();
+    if (!impl.pipeline || !gst_bin_add(GST_BIN(impl.pipeline), GST_ELEMENT(frontEnd.timeline))) {
+        ReleaseGesFrontEnd(&frontEnd);
+        return RecordError(E_FAIL, QStringLiteral("The conversion graph cannot be made."));
+    }
+    impl.timeline = GST_ELEMENT(frontEnd.timeline);
+    for (size_t g = 0; g < frontEnd.groupTracks.size(); ++g) {
+        GESTrack* track = frontEnd.groupTracks[g];
+        GraphBranch branch;
+        GstPad* pad = ges_timeline_get_pad_for_track(frontEnd.timeline, track);
+        branch.source = pad ? GST_PAD(gst_object_ref(pad)) : nullptr;
+        branch.kind =
+            track->type == GES_TRACK_TYPE_VIDEO ? MediaMajorType::Video : MediaMajorType::Audio;
+        impl.branches.push_back(branch);
+    }
+    ReleaseGesFrontEnd(&frontEnd); // the pipeline holds the timeline now
+    graph_ = std::move(graph);
+    return S_OK;
+}
+
+HRESULT RenderEngine::GetFilterGraph(std::shared_ptr<FilterGraph>* graph) const {
+    if (!graph)
+        return E_POINTER;
+    *graph = graph_;
+    return graph_ ? S_OK
+                  : RecordError(E_UNEXPECTED, QStringLiteral("The front end is not connected."));
+}
+
+HRESULT RenderEngine::GetGroupOutputPin(int32_t group, OutputPin* pin) const {
+    if (!pin)
+        return E_POINTER;
+    *pin = OutputPin{};
+    if (!graph_)
+        return RecordError(E_UNEXPECTED, QStringLiteral("The front end is not connected."));
+    const auto& branches = graph_->impl().branches;
+    if (group < 0 || group >= static_cast<int32_t>(branches.size()) ||
+        !branches[static_cast<size_t>(group)].source)
+        return RecordError(E_INVALIDARG,
+                           QStringLiteral("The timeline has no output for group %1.").arg(group));
+    pin->graph = graph_;
+    pin->group = group;
+    pin->kind = branches[static_cast<size_t>(group)].kind;
+    return S_OK;
+}
+
+HRESULT RenderEngine::RenderOutputPins() {
+    if (!graph_)
+        return RecordError(E_UNEXPECTED, QStringLiteral("The front end is not connected."));
+    auto& impl = graph_->impl();
+    for (size_t g = 0; g < impl.branches.size(); ++g) {
+        if (impl.branches[g].head)
+            continue;
+        if (HRESULT hr = LinkGroupOutput(impl, static_cast<int32_t>(g), nullptr, nullptr);
+            Failed(hr))
+            return hr;
+    }
+    return S_OK;
+}
+
+HRESULT RenderEngine::ScrapIt() {
+    if (!graph_)
+        return S_OK;
+    if (!onMediaThread())
+        return wrongThread();
+    graph_->impl().Release();
+    graph_.reset();
+    return S_OK;
+}
+
+} // namespace orvelin::media

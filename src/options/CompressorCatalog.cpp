@@ -1,0 +1,204 @@
+#include "options/CompressorCatalog.h"
+
+#include "app/SettingsStore.h"
+#include "app/UiServices.h"
+#include "options/CodecSettings.h"
+
+#include <QComboBox>
+
+namespace orvelin {
+
+using media::CompressorDevice;
+using media::CompressorKind;
+
+const char* const kUncompressedVideoEntry = "Full frames (uncompressed)";
+const char* const kUncompressedAudioEntry = "Uncompressed Audio";
+
+namespace {
+
+class RegistrySource : public CompressorSource {
+public:
+    Status Enumerate(CompressorKind kind, std::vector<CompressorDevice>& devices) override {
+        // The registry is the platform's device enumerator: without the
+        // platform there is none.
+        if (!media::MediaPlatformInitialized())
+            return Status::NoSystemEnumerator;
+        return media::Succeeded(media::EnumerateCompressors(kind, devices))
+                   ? Status::Ok
+                   : Status::NoClassEnumerator;
+    }
+    std::shared_ptr<media::Filter> Bind(CompressorKind, const CompressorDevice& device) override {
+        return media::BindCompressor(device.factoryName);
+    }
+};
+
+QString Section(CompressorKind kind) {
+    return kind == CompressorKind::Video ? QStringLiteral("DexVideoCompress")
+                                         : QStringLiteral("DexAudioCompress");
+}
+
+const char* PreferredName(CompressorKind kind) {
+    return kind == CompressorKind::Video ? "divx" : "microsoft adpcm";
+}
+
+std::shared_ptr<media::Filter>& Slot(CompressorKind kind) {
+    return kind == CompressorKind::Video ? SelectedVideoCompressor() : SelectedAudioCompressor();
+}
+
+} // namespace
+
+CompressorSource& MediaCompressorSource() {
+    static RegistrySource source;
+    return source;
+}
+
+CompressorCatalog::CompressorCatalog(UiServices& ui, CompressorSource& source, QWidget* owner)
+    : ui_(ui), source_(source), owner_(owner) {}
+
+bool CompressorCatalog::Enumerate(CompressorKind kind, std::vector<CompressorDevice>& devices) {
+    devices.clear();
+    switch (source_.Enumerate(kind, devices)) {
+    case CompressorSource::Status::Ok:
+        return true;
+    case CompressorSource::Status::NoSystemEnumerator:
+        ui_.FrameworkMessageBox(owner_, QStringLiteral("Failed to create system enumerator"));
+        break;
+    case CompressorSource::Status::NoClassEnumerator:
+        ui_.FrameworkMessageBox(owner_, QStringLiteral("Failed to create class enumerator"));
+        break;
+    }
+    devices.clear();
+    return false;
+}
+
+void CompressorCatalog::FillList(CompressorKind kind, QComboBox* list) {
+    if (!list)
+        return;
+    list->clear();
+    list->addItem(QString::fromLatin1(kind == CompressorKind::Video ? kUncompressedVideoEntry
+                                                                    : kUncompressedAudioEntry));
+    std::vector<CompressorDevice> devices;
+    if (!Enumerate(kind, devices)) {
+        list->setCurrentIndex(-1); // the list keeps its first entry, unselected
+        return;
+    }
+    // Every device the source lists has a name, so list position p stands
+    // for device position p - 1 throughout.
+    for (const CompressorDevice& d : devices)
+        list->addItem(d.friendlyName);
+    list->setCurrentIndex(0);
+}
+
+void CompressorCatalog::FillVideoCompressorList(QComboBox* list) {
+    FillList(CompressorKind::Video, list);
+}
+
+void CompressorCatalog::FillAudioCompressorList(QComboBox* list) {
+    FillList(CompressorKind::Audio, list);
+}
+
+void CompressorCatalog::Bind(CompressorKind kind, int position,
+                             std::shared_ptr<media::Filter>* place) {
+    if (!place) {
+        ui_.FrameworkMessageBox(
+            owner_, kind == CompressorKind::Video
+                        ? QStringLiteral("GetCompressor received invalid pointer")
+                        : QStringLiteral("GetAudioCompressor received invalid pointer"));
+        return;
+    }
+    place->reset();
+    std::vector<CompressorDevice> devices;
+    if (!Enumerate(kind, devices))
+        return;
+    if (position < 0 || position >= static_cast<int>(devices.size()))
+        return;
+    std::shared_ptr<media::Filter> filter =
+        source_.Bind(kind, devices[static_cast<size_t>(position)]);
+    if (!filter) {
+        ui_.FrameworkMessageBox(owner_, QStringLiteral("Failed to bind to object"));
+        return;
+    }
+    CodecStateBlocks::Instance().ApplyTo(*filter);
+    *place = std::move(filter);
+}
+
+void CompressorCatalog::GetCompressor(int position, std::shared_ptr<media::Filter>* place) {
+    Bind(CompressorKind::Video, position, place);
+}
+
+void CompressorCatalog::GetAudioCompressor(int position, std::shared_ptr<media::Filter>* place) {
+    Bind(CompressorKind::Audio, position, place);
+}
+
+bool CompressorCatalog::FindPreferred(CompressorKind kind, int& position) {
+    std::vector<CompressorDevice> devices;
+    if (!Enumerate(kind, devices))
+        return false;
+    const QString wanted = QString::fromLatin1(PreferredName(kind));
+    for (size_t i = 0; i < devices.size(); ++i) {
+        if (devices[i].friendlyName.toLower().contains(wanted)) {
+            position = static_cast<int>(i);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool CompressorCatalog::FindPreferredVideoCompressor(int& position) {
+    return FindPreferred(CompressorKind::Video, position);
+}
+
+bool CompressorCatalog::FindPreferredAudioCompressor(int& position) {
+    return FindPreferred(CompressorKind::Audio, position);
+}
+
+int CompressorCatalog::DefaultSelection(CompressorKind kind) {
+    int position = 0;
+    return FindPreferred(kind, position) ? position + 1 : 0;
+}
+
+int CompressorCatalog::InitialSelection(CompressorKind kind, const SettingsStore& store) {
+    const int32_t stored = store.GetInt(Section(kind), QStringLiteral("CompressorNumber"), -2);
+    if (stored == -2)
+        return DefaultSelection(kind);
+    return stored + 1;
+}
+
+void CompressorCatalog::SelectStoredChoice(CompressorKind kind, QComboBox* list,
+                                           const SettingsStore& store) {
+    if (!list)
+        return;
+    const int position = InitialSelection(kind, store);
+    list->setCurrentIndex(position >= 0 && position < list->count() ? position : -1);
+}
+
+int32_t CompressorCatalog::ChooseAtOk(CompressorKind kind, int listPosition,
+                                      int32_t& useCompressor) {
+    const int32_t number = listPosition - 1;
+    if (listPosition == 0) {
+        useCompressor = 0;
+        return number;
+    }
+    std::shared_ptr<media::Filter>& slot = Slot(kind);
+    slot.reset();
+    Bind(kind, number, &slot);
+    useCompressor = 1;
+    return number;
+}
+
+std::shared_ptr<media::Filter>& SelectedVideoCompressor() {
+    static std::shared_ptr<media::Filter> slot;
+    return slot;
+}
+
+std::shared_ptr<media::Filter>& SelectedAudioCompressor() {
+    static std::shared_ptr<media::Filter> slot;
+    return slot;
+}
+
+void ReleaseSelectedCompressors() {
+    SelectedVideoCompressor().reset();
+    SelectedAudioCompressor().reset();
+}
+
+} // namespace orvelin

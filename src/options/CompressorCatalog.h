@@ -1,0 +1,106 @@
+#pragma once
+
+#include "media/CompressorCatalog.h"
+#include "media/Filter.h"
+
+#include <QString>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class QComboBox;
+class QWidget;
+
+namespace orvelin {
+
+class SettingsStore;
+class UiServices;
+
+// Where the catalogue finds compressors: the media registry in the program;
+// tests put a list of their own in its place.
+class CompressorSource {
+public:
+    enum class Status { Ok, NoSystemEnumerator, NoClassEnumerator };
+    virtual ~CompressorSource() = default;
+    // The devices of a kind in their stable order.
+    virtual Status Enumerate(media::CompressorKind kind,
+                             std::vector<media::CompressorDevice>& devices) = 0;
+    // A new instance of the device; nullptr when it cannot be made.
+    virtual std::shared_ptr<media::Filter> Bind(media::CompressorKind kind,
+                                                const media::CompressorDevice& device) = 0;
+};
+
+// The installed compressors as the media platform lists them.
+CompressorSource& MediaCompressorSource();
+
+// The fixed first entries of the two lists (no compressor).
+extern const char* const kUncompressedVideoEntry; // "Full frames (uncompressed)"
+extern const char* const kUncompressedAudioEntry; // "Uncompressed Audio"
+
+// The video and audio compressor lists of the Output options dialog and the
+// binding of the user's choice. Keeps nothing between calls: every operation
+// asks the source anew.
+class CompressorCatalog {
+public:
+    // Messages are owned by `owner` and carry the program's title.
+    explicit CompressorCatalog(UiServices& ui, CompressorSource& source = MediaCompressorSource(),
+                               QWidget* owner = nullptr);
+
+    // Rebuild a list: the fixed first entry, then the devices' friendly
+    // names; position 0 is selected. When the devices cannot be listed the
+    // list keeps only the first entry and has no selection.
+    void FillVideoCompressorList(QComboBox* list);
+    void FillAudioCompressorList(QComboBox* list);
+
+    // Binds the device at `position` into `*place` (emptied first). A
+    // position outside the list binds nothing and says nothing. The
+    // encoder's remembered settings of this run (CodecStateBlocks) are
+    // applied to the new instance.
+    void GetCompressor(int position, std::shared_ptr<media::Filter>* place);
+    void GetAudioCompressor(int position, std::shared_ptr<media::Filter>* place);
+
+    // The first device whose name contains "divx" / "microsoft adpcm"
+    // (ignoring case); its device position in `position`.
+    bool FindPreferredVideoCompressor(int& position);
+    bool FindPreferredAudioCompressor(int& position);
+
+    // The list position to select when the dialog opens, from the stored
+    // "CompressorNumber" of the kind: the preferred device when nothing was
+    // ever chosen (-2), else the stored value + 1 (which may lie beyond the
+    // end of the list).
+    int InitialSelection(media::CompressorKind kind, const SettingsStore& store);
+    // Selects that position in a filled list; a position beyond its end
+    // leaves the list without selection.
+    void SelectStoredChoice(media::CompressorKind kind, QComboBox* list,
+                            const SettingsStore& store);
+    // The list position of the Default button: the preferred device, else 0.
+    int DefaultSelection(media::CompressorKind kind);
+
+    // The OK rule for one kind, with the list's selected position (-1 for
+    // none): answers the value to store as "CompressorNumber" (position - 1).
+    // Position 0 sets `useCompressor` to 0 and keeps the selected instance;
+    // any other releases the selected instance, binds device position - 1
+    // into the slot of the kind and sets `useCompressor` to 1 (even when
+    // nothing could be bound).
+    int32_t ChooseAtOk(media::CompressorKind kind, int listPosition, int32_t& useCompressor);
+
+private:
+    bool Enumerate(media::CompressorKind kind, std::vector<media::CompressorDevice>& devices);
+    void FillList(media::CompressorKind kind, QComboBox* list);
+    void Bind(media::CompressorKind kind, int position, std::shared_ptr<media::Filter>* place);
+    bool FindPreferred(media::CompressorKind kind, int& position);
+
+    UiServices& ui_;
+    CompressorSource& source_;
+    QWidget* owner_;
+};
+
+// The process-wide chosen compressor instances (empty at start). The Output
+// options dialog's OK fills them; the conversion reads them when the
+// matching flag of the output settings is 1; the main window releases them
+// when it closes.
+std::shared_ptr<media::Filter>& SelectedVideoCompressor();
+std::shared_ptr<media::Filter>& SelectedAudioCompressor();
+void ReleaseSelectedCompressors();
+
+} // namespace orvelin

@@ -1,0 +1,413 @@
+// The compressor catalogue: what it lists really encodes, in a stable order,
+// behind the fixed first entries, bound by position, with the preferred
+// defaults and the stored-position rules.
+#include "media/CompressorCatalog.h"
+#include "media/CompressorTrial.h"
+#include "options/CodecSettings.h"
+#include "options/CompressorCatalog.h"
+#include "support/MediaFixtures.h"
+#include "support/TestEnv.h"
+
+#include <QComboBox>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace orvelin;
+using media::CompressorDevice;
+using media::CompressorKind;
+
+namespace {
+
+// A source whose devices a test chooses; binding fails for factories that do
+// not exist.
+class ListSource : public CompressorSource {
+public:
+    Status status = Status::Ok;
+    std::vector<CompressorDevice> video;
+    std::vector<CompressorDevice> audio;
+    std::vector<QString> bound;
+
+    Status Enumerate(CompressorKind kind, std::vector<CompressorDevice>& devices) override {
+        if (status != Status::Ok)
+            return status;
+        devices = kind == CompressorKind::Video ? video : audio;
+        return Status::Ok;
+    }
+    std::shared_ptr<media::Filter> Bind(CompressorKind, const CompressorDevice& device) override {
+        bound.push_back(device.factoryName);
+        return media::Filter::Create(device.factoryName);
+    }
+};
+
+CompressorDevice Device(const QString& factory, const QString& name) {
+    CompressorDevice d;
+    d.factoryName = factory;
+    d.friendlyName = name;
+    return d;
+}
+
+std::vector<CompressorDevice> Listed(CompressorKind kind) {
+    std::vector<CompressorDevice> devices;
+    EXPECT_EQ(media::EnumerateCompressors(kind, devices), media::S_OK);
+    return devices;
+}
+
+int PositionOf(const std::vector<CompressorDevice>& devices, const QString& factory) {
+    for (size_t i = 0; i < devices.size(); ++i) {
+        if (devices[i].factoryName == factory)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+// Streams of a kind in the discoverer's report. (MediaFacts counts a stream
+// twice when a blank line precedes it: its pattern lets \s run across lines.)
+int StreamCount(const test::MediaFacts& facts, const QString& kind) {
+    const QRegularExpression line(QStringLiteral("^[ \\t]*%1 #\\d+:").arg(kind),
+                                  QRegularExpression::MultilineOption);
+    int count = 0;
+    for (auto it = line.globalMatch(facts.raw); it.hasNext(); it.next())
+        ++count;
+    return count;
+}
+
+// Decodes the whole file; false when a decoder or demultiplexer fails.
+bool DecodesToEnd(const QString& path, QString* log) {
+    return test::RunGstLaunch(
+        QStringLiteral("filesrc location=\"%1\" ! decodebin ! fakesink").arg(path), log, 60000);
+}
+
+class CatalogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ReleaseSelectedCompressors();
+        CodecStateBlocks::Instance().Clear();
+    }
+    void TearDown() override { ReleaseSelectedCompressors(); }
+    test::TestEnv env;
+};
+
+} // namespace
+
+// Every listed compressor writes a file into every multiplexer it claims
+// that an independent look finds playable with the right length, and that
+// decodes to its end.
+TEST_F(CatalogTest, EveryListedCompressorWritesAPlayableFile) {
+    CompressorCatalog catalog(env.ui);
+    int trials = 0;
+    for (CompressorKind kind : {CompressorKind::Video, CompressorKind::Audio}) {
+        const std::vector<CompressorDevice> devices = Listed(kind);
+        ASSERT_FALSE(devices.empty());
+        for (size_t i = 0; i < devices.size(); ++i) {
+            const CompressorDevice& device = devices[i];
+            ASSERT_FALSE(device.muxers.isEmpty()) << device.factoryName.toStdString();
+            for (const QString& muxer : device.muxers) {
+                SCOPED_TRACE((device.factoryName + " into " + muxer).toStdString());
+                std::shared_ptr<media::Filter> compressor;
+                if (kind == CompressorKind::Video)
+                    catalog.GetCompressor(static_cast<int>(i), &compressor);
+                else
+                    catalog.GetAudioCompressor(static_cast<int>(i), &compressor);
+                ASSERT_TRUE(compressor);
+                EXPECT_EQ(compressor->FactoryName(), device.factoryName);
+
+                media::CompressorTrial trial;
+                trial.kind = kind;
+                trial.muxer = muxer;
+                trial.path = env.TempPath(device.factoryName + "-" + muxer + ".bin");
+                QString error;
+                ASSERT_EQ(media::RunCompressorTrial(compressor, trial, &error), media::S_OK)
+                    << error.toStdString();
+                ++trials;
+
+                const test::MediaFacts facts = test::Discover(trial.path);
+                ASSERT_TRUE(facts.ok) << facts.raw.toStdString();
+                if (kind == CompressorKind::Video) {
+                    EXPECT_EQ(StreamCount(facts, "video"), 1);
+                    EXPECT_EQ(facts.width, 160);
+                    EXPECT_EQ(facts.height, 120);
+                    // 10 frames at 25 per second, within one frame.
+                    EXPECT_NEAR(facts.durationSeconds, 0.4, 0.041) << facts.raw.toStdString();
+                } else {
+                    EXPECT_EQ(StreamCount(facts, "audio"), 1);
+                    // 10 blocks of 1024 samples at 44.1 kHz (0.232 s), plus
+                    // the encoder's own padding.
+                    EXPECT_GT(facts.durationSeconds, 0.2) << facts.raw.toStdString();
+                    EXPECT_LT(facts.durationSeconds, 0.35) << facts.raw.toStdString();
+                }
+                QString log;
+                EXPECT_TRUE(DecodesToEnd(trial.path, &log)) << log.toStdString();
+                QFile::remove(trial.path);
+            }
+        }
+    }
+    EXPECT_GT(trials, 40);
+    EXPECT_TRUE(env.ui.Messages().empty());
+}
+
+// The repaired encoder keeps the time of every frame: its files are as long
+// as what went in, in every container, also when one instance is used for
+// one conversion after another.
+TEST_F(CatalogTest, RepairedMpeg4EncoderKeepsFrameTimes) {
+    auto compressor = media::BindCompressor(QStringLiteral("avenc_mpeg4"));
+    ASSERT_TRUE(compressor);
+    for (const QString& muxer : {QStringLiteral("matroskamux"), QStringLiteral("mp4mux"),
+                                 QStringLiteral("avimux"), QStringLiteral("matroskamux")}) {
+        SCOPED_TRACE(muxer.toStdString());
+        media::CompressorTrial trial;
+        trial.muxer = muxer;
+        trial.frames = 50;
+        trial.path = env.TempPath("mpeg4-" + muxer);
+        QString error;
+        ASSERT_EQ(media::RunCompressorTrial(compressor, trial, &error), media::S_OK)
+            << error.toStdString();
+        const test::MediaFacts facts = test::Discover(trial.path);
+        ASSERT_TRUE(facts.ok);
+        EXPECT_NEAR(facts.durationSeconds, 2.0, 0.041);
+    }
+}
+
+TEST_F(CatalogTest, OrderIsStableRankThenName) {
+    for (CompressorKind kind : {CompressorKind::Video, CompressorKind::Audio}) {
+        const std::vector<CompressorDevice> first = Listed(kind);
+        const std::vector<CompressorDevice> second = Listed(kind);
+        ASSERT_EQ(first.size(), second.size());
+        for (size_t i = 0; i < first.size(); ++i) {
+            EXPECT_EQ(first[i].factoryName, second[i].factoryName);
+            EXPECT_EQ(first[i].friendlyName, second[i].friendlyName);
+        }
+        for (size_t i = 1; i < first.size(); ++i) {
+            const bool ordered = first[i - 1].rank > first[i].rank ||
+                                 (first[i - 1].rank == first[i].rank &&
+                                  first[i - 1].factoryName < first[i].factoryName);
+            EXPECT_TRUE(ordered) << first[i - 1].factoryName.toStdString() << " before "
+                                 << first[i].factoryName.toStdString();
+        }
+        // Names tell the entries apart.
+        for (size_t i = 0; i < first.size(); ++i)
+            for (size_t j = 0; j < i; ++j)
+                EXPECT_NE(first[i].friendlyName.toLower(), first[j].friendlyName.toLower());
+    }
+}
+
+TEST_F(CatalogTest, BrokenEncodersAreLeftOutWithAReason) {
+    const std::vector<CompressorDevice> video = Listed(CompressorKind::Video);
+    for (const char* broken : {"avenc_mpeg2video", "avenc_mpeg1video", "avenc_h264_omx"})
+        EXPECT_EQ(PositionOf(video, QString::fromLatin1(broken)), -1) << broken;
+    const auto excluded = media::ExcludedCompressors(CompressorKind::Video);
+    const auto it = std::find_if(excluded.begin(), excluded.end(), [](const auto& e) {
+        return e.factoryName == QLatin1String("avenc_mpeg2video");
+    });
+    ASSERT_NE(it, excluded.end());
+    EXPECT_FALSE(it->reason.isEmpty());
+    // A left-out encoder cannot be bound either.
+    EXPECT_FALSE(media::BindCompressor(QStringLiteral("avenc_mpeg2video")));
+    EXPECT_FALSE(media::BindCompressor(QStringLiteral("no_such_encoder")));
+}
+
+TEST_F(CatalogTest, ListsStartWithTheFixedEntries) {
+    CompressorCatalog catalog(env.ui);
+    QComboBox video;
+    video.addItem("left over");
+    catalog.FillVideoCompressorList(&video);
+    const std::vector<CompressorDevice> devices = Listed(CompressorKind::Video);
+    ASSERT_EQ(video.count(), static_cast<int>(devices.size()) + 1);
+    EXPECT_EQ(video.itemText(0), QStringLiteral("Full frames (uncompressed)"));
+    for (size_t i = 0; i < devices.size(); ++i)
+        EXPECT_EQ(video.itemText(static_cast<int>(i) + 1), devices[i].friendlyName);
+    EXPECT_EQ(video.currentIndex(), 0);
+
+    QComboBox audio;
+    catalog.FillAudioCompressorList(&audio);
+    EXPECT_EQ(audio.itemText(0), QStringLiteral("Uncompressed Audio"));
+    EXPECT_EQ(audio.count(), static_cast<int>(Listed(CompressorKind::Audio).size()) + 1);
+    EXPECT_EQ(audio.currentIndex(), 0);
+}
+
+TEST_F(CatalogTest, EmptyCategoryShowsOnlyTheFirstEntry) {
+    ListSource source;
+    CompressorCatalog catalog(env.ui, source);
+    QComboBox audio;
+    catalog.FillAudioCompressorList(&audio);
+    EXPECT_EQ(audio.count(), 1);
+    EXPECT_EQ(audio.currentIndex(), 0);
+    int position = -1;
+    EXPECT_FALSE(catalog.FindPreferredAudioCompressor(position));
+    EXPECT_EQ(catalog.InitialSelection(CompressorKind::Audio, *env.settings), 0);
+}
+
+TEST_F(CatalogTest, EnumeratorFailuresAreReported) {
+    ListSource source;
+    source.video = {Device("x264enc", "x264")};
+    CompressorCatalog catalog(env.ui, source);
+    source.status = CompressorSource::Status::NoSystemEnumerator;
+    QComboBox list;
+    catalog.FillVideoCompressorList(&list);
+    EXPECT_EQ(list.count(), 1);
+    EXPECT_EQ(list.currentIndex(), -1);
+    source.status = CompressorSource::Status::NoClassEnumerator;
+    std::shared_ptr<media::Filter> place;
+    catalog.GetCompressor(0, &place);
+    EXPECT_FALSE(place);
+    ASSERT_EQ(env.ui.Messages().size(), 2u);
+    EXPECT_EQ(env.ui.Messages()[0].text, QStringLiteral("Failed to create system enumerator"));
+    EXPECT_EQ(env.ui.Messages()[0].caption, QStringLiteral("orvelin"));
+    EXPECT_EQ(env.ui.Messages()[1].text, QStringLiteral("Failed to create class enumerator"));
+}
+
+TEST_F(CatalogTest, BindsByPosition) {
+    CompressorCatalog catalog(env.ui);
+    const std::vector<CompressorDevice> video = Listed(CompressorKind::Video);
+    const std::vector<CompressorDevice> audio = Listed(CompressorKind::Audio);
+    std::shared_ptr<media::Filter> place = media::Filter::Create("identity");
+    const int x264 = PositionOf(video, "x264enc");
+    ASSERT_GE(x264, 0);
+    catalog.GetCompressor(x264, &place);
+    ASSERT_TRUE(place);
+    EXPECT_EQ(place->FactoryName(), QStringLiteral("x264enc"));
+    catalog.GetAudioCompressor(static_cast<int>(audio.size()) - 1, &place);
+    ASSERT_TRUE(place);
+    EXPECT_EQ(place->FactoryName(), audio.back().factoryName);
+
+    // Outside the list: the place is emptied and nothing is said.
+    catalog.GetCompressor(static_cast<int>(video.size()), &place);
+    EXPECT_FALSE(place);
+    place = media::Filter::Create("identity");
+    catalog.GetAudioCompressor(-1, &place);
+    EXPECT_FALSE(place);
+    EXPECT_TRUE(env.ui.Messages().empty());
+
+    catalog.GetCompressor(0, nullptr);
+    catalog.GetAudioCompressor(0, nullptr);
+    EXPECT_EQ(env.ui.MessageTexts(), QStringList({"GetCompressor received invalid pointer",
+                                                  "GetAudioCompressor received invalid pointer"}));
+}
+
+TEST_F(CatalogTest, UnbindableEntrySaysFailedToBind) {
+    ListSource source;
+    source.video = {Device("x264enc", "x264"), Device("gone_encoder", "Gone Codec")};
+    CompressorCatalog catalog(env.ui, source);
+    std::shared_ptr<media::Filter> place;
+    catalog.GetCompressor(1, &place);
+    EXPECT_FALSE(place);
+    ASSERT_EQ(env.ui.Messages().size(), 1u);
+    EXPECT_EQ(env.ui.Messages()[0].text, QStringLiteral("Failed to bind to object"));
+    EXPECT_EQ(env.ui.Messages()[0].caption, QStringLiteral("orvelin"));
+
+    // At OK the flag is still set although nothing was bound.
+    SelectedVideoCompressor() = media::Filter::Create("identity");
+    int32_t use = 0;
+    EXPECT_EQ(catalog.ChooseAtOk(CompressorKind::Video, 2, use), 1);
+    EXPECT_EQ(use, 1);
+    EXPECT_FALSE(SelectedVideoCompressor());
+}
+
+TEST_F(CatalogTest, PreferredDefaultsAreFoundByName) {
+    ListSource source;
+    source.video = {Device("a", "Plain"), Device("b", "My dIvX Pro 6.8"), Device("c", "divx too")};
+    source.audio = {Device("d", "IMA ADPCM"), Device("e", "The MICROSOFT ADPCM codec")};
+    CompressorCatalog catalog(env.ui, source);
+    int position = -1;
+    ASSERT_TRUE(catalog.FindPreferredVideoCompressor(position));
+    EXPECT_EQ(position, 1);
+    ASSERT_TRUE(catalog.FindPreferredAudioCompressor(position));
+    EXPECT_EQ(position, 1);
+    EXPECT_EQ(catalog.DefaultSelection(CompressorKind::Video), 2);
+
+    source.video = {Device("a", "Plain")};
+    EXPECT_FALSE(catalog.FindPreferredVideoCompressor(position));
+    EXPECT_EQ(catalog.InitialSelection(CompressorKind::Video, *env.settings), 0);
+}
+
+// Here the MPEG-4 Part 2 encoder is the DivX-compatible default; no audio
+// encoder is dressed up as Microsoft ADPCM, which Matroska cannot carry.
+TEST_F(CatalogTest, RegistryDefaults) {
+    CompressorCatalog catalog(env.ui);
+    int position = -1;
+    ASSERT_TRUE(catalog.FindPreferredVideoCompressor(position));
+    const std::vector<CompressorDevice> video = Listed(CompressorKind::Video);
+    EXPECT_EQ(video[static_cast<size_t>(position)].factoryName, QStringLiteral("avenc_mpeg4"));
+    EXPECT_TRUE(video[static_cast<size_t>(position)].muxers.contains("matroskamux"));
+    EXPECT_FALSE(catalog.FindPreferredAudioCompressor(position));
+    EXPECT_EQ(catalog.InitialSelection(CompressorKind::Video, *env.settings),
+              PositionOf(video, "avenc_mpeg4") + 1);
+    EXPECT_EQ(catalog.InitialSelection(CompressorKind::Audio, *env.settings), 0);
+}
+
+TEST_F(CatalogTest, StoredPositionsSelectTheList) {
+    CompressorCatalog catalog(env.ui);
+    QComboBox list;
+    catalog.FillVideoCompressorList(&list);
+
+    env.settings->WriteInt("DexVideoCompress", "CompressorNumber", -1);
+    catalog.SelectStoredChoice(CompressorKind::Video, &list, *env.settings);
+    EXPECT_EQ(list.currentIndex(), 0); // the fixed entry, even with a DivX encoder present
+
+    env.settings->WriteInt("DexVideoCompress", "CompressorNumber", 3);
+    catalog.SelectStoredChoice(CompressorKind::Video, &list, *env.settings);
+    EXPECT_EQ(list.currentIndex(), 4);
+
+    env.settings->WriteInt("DexVideoCompress", "CompressorNumber", list.count() + 5);
+    catalog.SelectStoredChoice(CompressorKind::Video, &list, *env.settings);
+    EXPECT_EQ(list.currentIndex(), -1);
+
+    // Section and key are found whatever their case.
+    env.settings->WriteInt("dexaudiocompress", "compressornumber", 1);
+    EXPECT_EQ(catalog.InitialSelection(CompressorKind::Audio, *env.settings), 2);
+}
+
+TEST_F(CatalogTest, OkRuleStoresPositionMinusOneAndBinds) {
+    CompressorCatalog catalog(env.ui);
+    const std::vector<CompressorDevice> audio = Listed(CompressorKind::Audio);
+    const int vorbis = PositionOf(audio, "vorbisenc");
+    ASSERT_GE(vorbis, 0);
+
+    int32_t use = 0;
+    EXPECT_EQ(catalog.ChooseAtOk(CompressorKind::Audio, vorbis + 1, use), vorbis);
+    EXPECT_EQ(use, 1);
+    ASSERT_TRUE(SelectedAudioCompressor());
+    const std::shared_ptr<media::Filter> first = SelectedAudioCompressor();
+    EXPECT_EQ(first->FactoryName(), QStringLiteral("vorbisenc"));
+
+    // The fixed entry keeps the instance but turns the flag off.
+    EXPECT_EQ(catalog.ChooseAtOk(CompressorKind::Audio, 0, use), -1);
+    EXPECT_EQ(use, 0);
+    EXPECT_EQ(SelectedAudioCompressor(), first);
+
+    // Every OK that chooses a device makes a new instance.
+    catalog.ChooseAtOk(CompressorKind::Audio, vorbis + 1, use);
+    EXPECT_NE(SelectedAudioCompressor(), first);
+
+    // No selection: -2 stored, the instance released, nothing bound, flag on.
+    EXPECT_EQ(catalog.ChooseAtOk(CompressorKind::Audio, -1, use), -2);
+    EXPECT_EQ(use, 1);
+    EXPECT_FALSE(SelectedAudioCompressor());
+    EXPECT_TRUE(env.ui.Messages().empty());
+}
+
+TEST_F(CatalogTest, ReleaseEmptiesBothSlots) {
+    SelectedVideoCompressor() = media::BindCompressor("x264enc");
+    SelectedAudioCompressor() = media::BindCompressor("vorbisenc");
+    ASSERT_TRUE(SelectedVideoCompressor() && SelectedAudioCompressor());
+    ReleaseSelectedCompressors();
+    EXPECT_FALSE(SelectedVideoCompressor());
+    EXPECT_FALSE(SelectedAudioCompressor());
+}
+
+TEST_F(CatalogTest, VfwTableDescribesTheVideoCompressors) {
+    const auto table = media::ListVfwCompressors();
+    const std::vector<CompressorDevice> video = Listed(CompressorKind::Video);
+    ASSERT_FALSE(table.empty());
+    EXPECT_LE(table.size(), 50u);
+    EXPECT_LE(table.size(), video.size());
+    for (const auto& entry : table) {
+        EXPECT_EQ(entry.type, QStringLiteral("vidc"));
+        const int at = PositionOf(video, entry.handler);
+        ASSERT_GE(at, 0) << entry.handler.toStdString();
+        // The Settings button finds the chosen compressor by this text.
+        EXPECT_EQ(entry.description, video[static_cast<size_t>(at)].friendlyName);
+    }
+}
