@@ -2,9 +2,9 @@
 // reads (length, size, frame period), the files it must refuse quickly, and
 // playback with frames and events reaching the UI thread.
 #include "media/GraphEvents.h"
+#include "media/MediaScan.h"
 #include "media/PipelineRelease.h"
 #include "media/PlaybackGraph.h"
-#include "media/VideoFrameCounter.h"
 #include "support/MediaFixtures.h"
 #include "support/TestEnv.h"
 
@@ -201,26 +201,49 @@ TEST(PlaybackGraph, VariableRateFileGivesItsMeanRate) {
     }
 }
 
-TEST(VideoFrameCounter, CountsEveryFrameOfEachContainerWithoutDecoding) {
+TEST(MediaScan, CountsEveryFrameOfEachContainerWithoutDecoding) {
     for (auto container :
          {test::Container::Mkv, test::Container::Mp4, test::Container::Avi, test::Container::Ogg}) {
         const QString path = PlaybackMedia::Get().Clip(container);
         SCOPED_TRACE(path.toStdString());
-        VideoFrameCount count;
-        ASSERT_TRUE(CountVideoFrames(path, 10s, &count));
-        EXPECT_TRUE(count.complete);
-        EXPECT_EQ(count.frames, 50u); // 2 s at 25 fps
-        EXPECT_NEAR(MeanFrameRate(count, 2.0), 25.0, 1e-9);
+        MediaScan scan;
+        ASSERT_TRUE(ScanMediaFile(path, 10s, &scan));
+        EXPECT_TRUE(scan.complete);
+        EXPECT_TRUE(scan.hasVideo);
+        EXPECT_EQ(scan.videoFrames, 50u); // 2 s at 25 fps
+        EXPECT_NEAR(scan.Length() / 1e9, 2.0, 0.1);
+        EXPECT_NEAR(MeanFrameRate(scan, 2.0), 25.0, 1e-9);
         // Without the length: over the span of frame times.
-        count.complete = false;
-        EXPECT_NEAR(MeanFrameRate(count, 2.0), 25.0, 0.01);
+        scan.complete = false;
+        EXPECT_NEAR(MeanFrameRate(scan, 2.0), 25.0, 0.01);
     }
     test::MediaSpec audioOnly;
     audioOnly.container = test::Container::Ogg;
     audioOnly.video = false;
-    VideoFrameCount count;
-    EXPECT_FALSE(CountVideoFrames(PlaybackMedia::Get().Make("audio.ogg", audioOnly), 10s, &count));
-    EXPECT_FALSE(CountVideoFrames(PlaybackMedia::Get().Path("nothing-here.mkv"), 10s, &count));
+    MediaScan scan;
+    ASSERT_TRUE(ScanMediaFile(PlaybackMedia::Get().Make("audio.ogg", audioOnly), 10s, &scan));
+    EXPECT_FALSE(scan.hasVideo);
+    EXPECT_EQ(MeanFrameRate(scan, 2.0), 0.0);
+    EXPECT_NEAR(scan.Length() / 1e9, 2.0, 0.1);
+    EXPECT_FALSE(ScanMediaFile(PlaybackMedia::Get().Path("nothing-here.mkv"), 10s, &scan));
+}
+
+TEST(PlaybackGraph, MpegAudioWithoutLengthHeaderIsMeasured) {
+    // A bare MPEG audio stream does not tell its length before it is read.
+    const QString path = PlaybackMedia::Get().Path("tune.mp3");
+    QString log;
+    ASSERT_TRUE(test::RunGstLaunch(QString("audiotestsrc num-buffers=200 ! audioconvert ! "
+                                           "lamemp3enc ! filesink location=\"%1\"")
+                                       .arg(path),
+                                   &log))
+        << log.toStdString();
+    auto graph = Rendered(path);
+    ASSERT_TRUE(graph);
+    EXPECT_FALSE(graph->HasVideo());
+    REFERENCE_TIME length = 0;
+    ASSERT_EQ(graph->GetStopPosition(&length), S_OK) << graph->LastErrorText().toStdString();
+    // 200 buffers of 1024 samples, give or take the encoder's padding frames.
+    EXPECT_NEAR(Seconds(length), 200 * 1024 / 44100.0, 0.06);
 }
 
 TEST(PlaybackGraph, AudioOnlyFileHasNoVideoInterface) {

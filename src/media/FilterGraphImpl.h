@@ -23,8 +23,8 @@ struct FilterGraph::Impl {
     Impl();
     ~Impl();
 
-    GstElement* pipeline = nullptr; // reference held
-    GstElement* timeline = nullptr; // the timeline element inside the pipeline
+    GstElement* pipeline = nullptr;    // reference held
+    GstElement* timeline = nullptr;    // the timeline element inside the pipeline
     std::vector<GraphBranch> branches; // by group number
     std::vector<GraphFilterEntry> filters;
     GraphEventQueue events;

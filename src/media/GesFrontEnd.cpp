@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 
 namespace orvelin::media {
 
@@ -40,9 +41,20 @@ GPtrArray* selectTracks(GESTimeline*, GESClip* clip, GESTrackElement* element, g
     return tracks;
 }
 
-// The output rate as an exact fraction: 23.976 stays 2997/125.
+// The output rate as an exact fraction: a rate given with up to six
+// decimals is taken as written (23.976 is 2997/125, not 24000/1001); any
+// other rate as the nearest simple fraction.
 void rateFraction(double fps, int* num, int* den) {
-    gst_util_double_to_fraction(fps, num, den);
+    const double scaled = fps * 1'000'000.0;
+    if (std::abs(scaled - std::round(scaled)) < 1e-3 && scaled < 2e9) {
+        const auto n = static_cast<int64_t>(std::llround(scaled));
+        const int64_t d = 1'000'000;
+        const int64_t g = std::gcd(n, d);
+        *num = static_cast<int>(n / g);
+        *den = static_cast<int>(d / g);
+    } else {
+        gst_util_double_to_fraction(fps, num, den);
+    }
     if (*num <= 0 || *den <= 0) {
         *num = 25;
         *den = 1;
@@ -199,9 +211,9 @@ HRESULT Builder::AddSource(const TimelineGroup& group, const GroupMediaType& typ
     const REFERENCE_TIME length = source.Stop() - source.Start();
     const QString name = QFileInfo(source.MediaName()).fileName();
     if (length <= 0 || mediaStop <= mediaStart)
-        return RecordError(E_INVALIDARG,
-                           QStringLiteral("%1: the part to convert ends before it starts.")
-                               .arg(name));
+        return RecordError(
+            E_INVALIDARG,
+            QStringLiteral("%1: the part to convert ends before it starts.").arg(name));
     // A stretch of 1 ms or less is rounding, not a change of speed.
     if (std::llabs((mediaStop - mediaStart) - length) > 10'000)
         return RecordError(E_NOTIMPL, QStringLiteral("%1: playing a source faster or slower "
@@ -347,9 +359,10 @@ HRESULT Builder::AddTransition(const TimelineTransition& transition,
         // clip the wipe is an effect whose position is keyframed.
         const QByteArray description =
             pattern.kind == TransitionPattern::Kind::Wipe
-                ? QByteArray("smptealpha type=") + QByteArray::number(pattern.smpteType)
+                ? QByteArray("smptealpha invert=true type=") + QByteArray::number(pattern.smpteType)
                 : QByteArray("alpha");
         const char* property = pattern.kind == TransitionPattern::Kind::Wipe ? "position" : "alpha";
+
         GESEffect* effect = ges_effect_new(description.constData());
         if (!effect)
             return RecordError(E_FAIL, QStringLiteral("The transition cannot be drawn."));
@@ -364,10 +377,13 @@ HRESULT Builder::AddTransition(const TimelineTransition& transition,
         const GstClockTime from =
             toClock(std::max<REFERENCE_TIME>(0, transition.Start() - clipStart));
         const GstClockTime to = toClock(transition.Stop() - clipStart);
-        // smptealpha: position 1 shows nothing of the clip, 0 all of it;
-        // alpha: the opposite.
-        const double hidden = pattern.kind == TransitionPattern::Kind::Wipe ? 1.0 : 0.0;
-        const double shown = 1.0 - hidden;
+        // The wipe's position runs from 1 (nothing of the clip) to 0 (all of
+        // it); inverted, the revealed part grows from where the SMPTE pattern
+        // starts (the left edge for a horizontal bar). The fade's alpha runs
+        // the other way.
+        const bool wipe = pattern.kind == TransitionPattern::Kind::Wipe;
+        const double hidden = wipe ? 1.0 : 0.0;
+        const double shown = wipe ? 0.0 : 1.0;
         GstControlSource* control = gst_interpolation_control_source_new();
         g_object_set(control, "mode", GST_INTERPOLATION_MODE_LINEAR, nullptr);
         auto* timed = GST_TIMED_VALUE_CONTROL_SOURCE(control);

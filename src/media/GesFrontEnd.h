@@ -15,7 +15,7 @@
 namespace orvelin::media {
 
 struct GesFrontEnd {
-    GESTimeline* timeline = nullptr;   // reference held; floating reference sunk
+    GESTimeline* timeline = nullptr;    // reference held; floating reference sunk
     std::vector<GESTrack*> groupTracks; // the track of each group, by group number (borrowed)
 };
 

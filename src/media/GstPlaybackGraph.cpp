@@ -1,13 +1,13 @@
 #include "media/GstPlaybackGraph.h"
 
 #include "media/FrameMailbox.h"
+#include "media/MediaScan.h"
 #include "media/PipelineActivity.h"
 #include "media/PipelineRelease.h"
 #include "media/PlaybackBus.h"
 #include "media/PlaybackErrors.h"
 #include "media/PlaybackFileCheck.h"
 #include "media/PlaybackSinks.h"
-#include "media/VideoFrameCounter.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -34,8 +34,9 @@ constexpr guint kPlayDeinterlace = 0x200;
 constexpr std::chrono::milliseconds kReleaseWait(250);
 // While opening, how often to look whether the pipeline has given up.
 constexpr std::chrono::milliseconds kStallLook(200);
-// How long counting frames (for a stream that does not tell its rate) may take.
-constexpr std::chrono::milliseconds kCountBudget(4000);
+// How long reading through the file (for a length or a frame rate that the
+// pipeline does not tell) may take.
+constexpr std::chrono::milliseconds kScanBudget(4000);
 // Rates beyond this are not a frame rate but a container's time base.
 constexpr double kHighestFrameRate = 1000.0;
 
@@ -96,13 +97,20 @@ HRESULT GstPlaybackGraph::RenderFile(const QString& path, bool withDisplay,
         }
         return Fail(VFW_E_CANNOT_RENDER, text);
     }
+    HRESULT late = S_OK;
+    QString lateText;
     {
         std::lock_guard lock(bus_->mutex);
-        if (bus_->failed)
-            return Fail(bus_->errorCode, bus_->errorText);
-        // From now on end of stream and errors are the owner's events.
-        bus_->events = &events_;
+        if (bus_->failed) {
+            late = bus_->errorCode;
+            lateText = bus_->errorText;
+        } else {
+            // From now on end of stream and errors are the owner's events.
+            bus_->events = &events_;
+        }
     }
+    if (Failed(late))
+        return Fail(late, lateText);
     path_ = path;
     state_ = GraphState::Stopped;
     return S_OK;
@@ -251,6 +259,7 @@ void GstPlaybackGraph::Teardown(bool wait) {
     hasVideo_ = hasAudio_ = false;
     width_ = height_ = fpsNum_ = fpsDen_ = 0;
     countedPeriod_ = -1.0;
+    scan_.reset();
     duration_ = -1;
     lastPosition_ = seekTarget_ = 0;
     seekIssued_ = false;
@@ -324,12 +333,24 @@ HRESULT GstPlaybackGraph::GetDuration(REFERENCE_TIME* duration) {
         if (gst_element_query_duration(pipeline_, GST_FORMAT_TIME, &length) && length >= 0)
             duration_ = toUnits(length);
     }
+    if (duration_ < 0 && !scan_) {
+        // Some streams (an MPEG audio file without a header that tells its
+        // length) know their length only once read through.
+        Scan();
+        if (scan_->complete && scan_->Length() > 0)
+            duration_ = toUnits(scan_->Length());
+    }
     if (duration_ < 0) {
         lastError_ = QStringLiteral("The length of the file is not known.");
         return E_FAIL;
     }
     *duration = duration_;
     return S_OK;
+}
+
+void GstPlaybackGraph::Scan() {
+    scan_ = std::make_unique<MediaScan>();
+    ScanMediaFile(path_, kScanBudget, scan_.get());
 }
 
 HRESULT GstPlaybackGraph::GetStopPosition(REFERENCE_TIME* position) {
@@ -414,16 +435,13 @@ HRESULT GstPlaybackGraph::GetAvgTimePerFrame(double* seconds) {
     // A variable rate (or none told): the mean rate is the frames counted in
     // the file over its length.
     if (countedPeriod_ < 0.0) {
-        countedPeriod_ = 0.0;
         REFERENCE_TIME length = 0;
         const double lengthSeconds =
             Succeeded(GetDuration(&length)) ? double(length) / kUnitsPerSecond : 0.0;
-        VideoFrameCount count;
-        if (CountVideoFrames(path_, kCountBudget, &count)) {
-            const double mean = MeanFrameRate(count, lengthSeconds);
-            if (mean > 0.0)
-                countedPeriod_ = 1.0 / mean;
-        }
+        if (!scan_)
+            Scan();
+        const double mean = MeanFrameRate(*scan_, lengthSeconds);
+        countedPeriod_ = mean > 0.0 ? 1.0 / mean : 0.0;
     }
     *seconds = countedPeriod_;
     return S_OK;

@@ -10,6 +10,7 @@ typedef struct _GstElement GstElement;
 namespace orvelin::media {
 
 class FrameMailbox;
+struct MediaScan;
 struct PlaybackBusState;
 
 // The playback graph on a GStreamer playbin. The pipeline is paused once
@@ -19,6 +20,8 @@ class GstPlaybackGraph final : public PlaybackGraph {
 public:
     GstPlaybackGraph();
     ~GstPlaybackGraph() override;
+    GstPlaybackGraph(const GstPlaybackGraph&) = delete;
+    GstPlaybackGraph& operator=(const GstPlaybackGraph&) = delete;
 
     HRESULT RenderFile(const QString& path, bool withDisplay,
                        std::chrono::milliseconds timeout) override;
@@ -55,6 +58,8 @@ private:
     // `wait` false leaves a pipeline that did not answer to be released
     // entirely in the background.
     void Teardown(bool wait = true);
+    // Reads the file through without decoding (once, when asked).
+    void Scan();
     HRESULT Fail(HRESULT hr, const QString& text, bool wait = true);
 
     GraphEventQueue events_;
@@ -73,6 +78,7 @@ private:
     int height_ = 0;
     int fpsNum_ = 0;
     int fpsDen_ = 0;
+    std::unique_ptr<MediaScan> scan_;
     double countedPeriod_ = -1.0; // frame period found by counting, once asked
     REFERENCE_TIME duration_ = -1;
     REFERENCE_TIME lastPosition_ = 0;

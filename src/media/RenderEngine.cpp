@@ -1,4 +1,6 @@
+// The editing services (and GIO with them) come before any Qt header.
 #include "media/GesFrontEnd.h"
+
 #include "media/RenderEngine.h"
 
 #include "media/ErrorText.h"

@@ -4,6 +4,7 @@
 #include "app/SettingsStore.h"
 #include "lang/LanguagePack.h"
 #include "mainwnd/MainDialog.h"
+#include "media/PipelineRelease.h"
 #include "media/SoundPlayer.h"
 
 #include <QCoreApplication>
@@ -34,6 +35,8 @@ int ConverterApp::Run() {
     timer.start();
     while (media::SoundsPlaying() > 0 && timer.elapsed() < 2000)
         QThread::msleep(10);
+    // Pipelines still shutting down in the background finish before exit.
+    media::WaitForPipelineReleases(std::chrono::seconds(2));
     return 0;
 }
 

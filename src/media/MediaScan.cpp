@@ -1,4 +1,4 @@
-#include "media/VideoFrameCounter.h"
+#include "media/MediaScan.h"
 
 #include "media/PipelineRelease.h"
 
@@ -12,48 +12,67 @@ namespace orvelin::media {
 
 namespace {
 
-struct Counting {
+struct Scanning {
     std::mutex mutex;
     bool videoLinked = false;
+    bool anyData = false;
+    MediaScan scan;
+};
+
+// One stream's probe.
+struct StreamTap {
+    std::shared_ptr<Scanning> scanning;
+    bool countFrames = false;
     // Codecs that carry their set-up packets in the caps (Theora) also send
     // them as buffers marked "header": those are no frames. Elsewhere the mark
     // may sit on a real frame (an H.264 key frame with its parameter sets).
     bool headersInCaps = false;
-    VideoFrameCount count;
 };
 
-GstPadProbeReturn countBuffer(GstPad*, GstPadProbeInfo* info, gpointer data) {
+GstPadProbeReturn onBuffer(GstPad*, GstPadProbeInfo* info, gpointer data) {
     GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
     if (!buffer || gst_buffer_get_size(buffer) == 0 ||
         GST_BUFFER_FLAG_IS_SET(buffer, GST_BUFFER_FLAG_GAP))
         return GST_PAD_PROBE_OK;
-    auto& counting = **static_cast<std::shared_ptr<Counting>*>(data);
+    const auto& tap = *static_cast<StreamTap*>(data);
+    if (tap.headersInCaps && GST_BUFFER_FLAG_IS_SET(buffer, GST_BUFFER_FLAG_HEADER))
+        return GST_PAD_PROBE_OK;
     GstClockTime time = GST_BUFFER_PTS(buffer);
     if (!GST_CLOCK_TIME_IS_VALID(time))
         time = GST_BUFFER_DTS(buffer);
-    std::lock_guard lock(counting.mutex);
-    if (counting.headersInCaps && GST_BUFFER_FLAG_IS_SET(buffer, GST_BUFFER_FLAG_HEADER))
+    std::lock_guard lock(tap.scanning->mutex);
+    Scanning& scanning = *tap.scanning;
+    MediaScan& scan = scanning.scan;
+    scanning.anyData = true;
+    if (tap.countFrames)
+        ++scan.videoFrames;
+    if (!GST_CLOCK_TIME_IS_VALID(time))
         return GST_PAD_PROBE_OK;
-    VideoFrameCount& count = counting.count;
-    ++count.frames;
-    if (GST_CLOCK_TIME_IS_VALID(time)) {
-        const auto t = static_cast<int64_t>(time);
-        if (count.firstTime < 0 || t < count.firstTime)
-            count.firstTime = t;
-        if (t > count.lastTime)
-            count.lastTime = t;
+    const auto t = static_cast<int64_t>(time);
+    const GstClockTime length = GST_BUFFER_DURATION(buffer);
+    const int64_t end = t + (GST_CLOCK_TIME_IS_VALID(length) ? static_cast<int64_t>(length) : 0);
+    if (scan.startTime < 0 || t < scan.startTime)
+        scan.startTime = t;
+    scan.endTime = std::max(scan.endTime, end);
+    if (tap.countFrames) {
+        if (scan.firstFrameTime < 0 || t < scan.firstFrameTime)
+            scan.firstFrameTime = t;
+        scan.lastFrameTime = std::max(scan.lastFrameTime, t);
     }
     return GST_PAD_PROBE_OK;
 }
 
-void forgetCounting(gpointer data) {
-    delete static_cast<std::shared_ptr<Counting>*>(data);
+void forgetTap(gpointer data) {
+    delete static_cast<StreamTap*>(data);
+}
+void forgetScanning(gpointer data, GClosure*) {
+    delete static_cast<std::shared_ptr<Scanning>*>(data);
 }
 
-// Every stream the parser offers ends in a sink of its own; the first video
-// stream's frames are counted on the way.
+// Every stream the parser offers ends in a sink of its own, with a probe on
+// the way; the first video stream's frames are counted.
 void onParsedPad(GstElement* parser, GstPad* pad, gpointer data) {
-    auto counting = *static_cast<std::shared_ptr<Counting>*>(data);
+    const auto& scanning = *static_cast<std::shared_ptr<Scanning>*>(data);
     GstElement* pipeline = GST_ELEMENT(gst_element_get_parent(parser));
     if (!pipeline)
         return;
@@ -66,21 +85,17 @@ void onParsedPad(GstElement* parser, GstPad* pad, gpointer data) {
         if (!caps)
             caps = gst_pad_query_caps(pad, nullptr);
         const GstStructure* s = caps ? gst_caps_get_structure(caps, 0) : nullptr;
-        const bool video = s && g_str_has_prefix(gst_structure_get_name(s), "video/");
-        const bool headersInCaps = s && gst_structure_has_field(s, "streamheader");
+        auto* tap = new StreamTap{scanning};
+        tap->headersInCaps = s && gst_structure_has_field(s, "streamheader");
+        if (s && g_str_has_prefix(gst_structure_get_name(s), "video/")) {
+            std::lock_guard lock(scanning->mutex);
+            tap->countFrames = !scanning->videoLinked;
+            scanning->videoLinked = true;
+            scanning->scan.hasVideo = true;
+        }
         if (caps)
             gst_caps_unref(caps);
-        bool first = false;
-        if (video) {
-            std::lock_guard lock(counting->mutex);
-            first = !counting->videoLinked;
-            counting->videoLinked = true;
-            if (first)
-                counting->headersInCaps = headersInCaps;
-        }
-        if (first)
-            gst_pad_add_probe(sinkPad, GST_PAD_PROBE_TYPE_BUFFER, countBuffer,
-                              new std::shared_ptr<Counting>(counting), forgetCounting);
+        gst_pad_add_probe(sinkPad, GST_PAD_PROBE_TYPE_BUFFER, onBuffer, tap, forgetTap);
     }
     gst_object_unref(sinkPad);
     gst_element_sync_state_with_parent(sink);
@@ -89,11 +104,10 @@ void onParsedPad(GstElement* parser, GstPad* pad, gpointer data) {
 
 } // namespace
 
-bool CountVideoFrames(const QString& path, std::chrono::milliseconds budget,
-                      VideoFrameCount* count) {
-    if (!count)
+bool ScanMediaFile(const QString& path, std::chrono::milliseconds budget, MediaScan* scan) {
+    if (!scan)
         return false;
-    *count = {};
+    *scan = {};
     GstElement* pipeline = gst_pipeline_new(nullptr);
     GstElement* source = gst_element_factory_make("filesrc", nullptr);
     GstElement* parser = gst_element_factory_make("parsebin", nullptr);
@@ -107,10 +121,10 @@ bool CountVideoFrames(const QString& path, std::chrono::milliseconds budget,
     g_object_set(source, "location", QFile::encodeName(path).constData(), nullptr);
     gst_bin_add_many(GST_BIN(pipeline), source, parser, nullptr);
     gst_element_link(source, parser);
-    auto counting = std::make_shared<Counting>();
-    g_signal_connect_data(
-        parser, "pad-added", G_CALLBACK(onParsedPad), new std::shared_ptr<Counting>(counting),
-        [](gpointer data, GClosure*) { forgetCounting(data); }, GConnectFlags(0));
+    auto scanning = std::make_shared<Scanning>();
+    g_signal_connect_data(parser, "pad-added", G_CALLBACK(onParsedPad),
+                          new std::shared_ptr<Scanning>(scanning), forgetScanning,
+                          GConnectFlags(0));
 
     bool complete = false;
     if (gst_element_set_state(pipeline, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE) {
@@ -124,24 +138,26 @@ bool CountVideoFrames(const QString& path, std::chrono::milliseconds budget,
         }
         gst_object_unref(bus);
     }
+    bool anyData = false;
     {
-        std::lock_guard lock(counting->mutex);
-        *count = counting->count;
-        count->complete = complete;
+        std::lock_guard lock(scanning->mutex);
+        *scan = scanning->scan;
+        scan->complete = complete;
+        anyData = scanning->anyData;
     }
     ReleasePipeline(pipeline, std::chrono::milliseconds(300));
-    return count->frames > 0;
+    return anyData;
 }
 
-double MeanFrameRate(const VideoFrameCount& count, double durationSeconds) {
-    if (count.frames == 0)
+double MeanFrameRate(const MediaScan& scan, double lengthSeconds) {
+    if (scan.videoFrames == 0)
         return 0.0;
-    if (count.complete && durationSeconds > 0.0)
-        return static_cast<double>(count.frames) / durationSeconds;
-    if (count.frames < 2 || count.lastTime <= count.firstTime)
+    if (scan.complete && lengthSeconds > 0.0)
+        return static_cast<double>(scan.videoFrames) / lengthSeconds;
+    if (scan.videoFrames < 2 || scan.lastFrameTime <= scan.firstFrameTime)
         return 0.0;
-    return static_cast<double>(count.frames - 1) * 1e9 /
-           static_cast<double>(count.lastTime - count.firstTime);
+    return static_cast<double>(scan.videoFrames - 1) * 1e9 /
+           static_cast<double>(scan.lastFrameTime - scan.firstFrameTime);
 }
 
 } // namespace orvelin::media
