@@ -3,14 +3,15 @@
 #include "app/AppContext.h"
 #include "app/SettingsStore.h"
 #include "app/UiServices.h"
+#include "controls/DialogUnits.h"
 #include "controls/ImageButton.h"
 #include "controls/Resources.h"
 #include "controls/SeekSlider.h"
+#include "convert/ConversionController.h"
 #include "convert/Slideshow.h"
 #include "lang/BuiltinStrings.h"
 #include "lang/LanguagePack.h"
 #include "mainwnd/ControlIds.h"
-#include "controls/DialogUnits.h"
 #include "mainwnd/MainWindowLayout.h"
 #include "mainwnd/PictureSurface.h"
 #include "media/MediaPlatform.h"
@@ -51,11 +52,27 @@ MainDialog::MainDialog(AppContext& app, QWidget* parent) : QDialog(parent), app_
     background_ = LoadBitmapResource(139);
     // 2. The controls of the template.
     CreateControls();
+    // Connected first, so that Exit works even when the initialisation stops
+    // early.
+    ConnectCommands();
     Initialize();
 }
 
 MainDialog::~MainDialog() {
+    conversion_.reset();
     ClosePreview();
+}
+
+UiServices& MainDialog::Ui() {
+    return app_.ui;
+}
+
+void MainDialog::SetConvertButtonText(const QString& text) {
+    SetControlText(IDC_BUTTON_CONVERT, text);
+}
+
+void MainDialog::SetStatusText(const QString& text) {
+    SetControlText(IDC_STATIC_OUTPUT_INFO, text);
 }
 
 void MainDialog::CreateControls() {
@@ -205,7 +222,7 @@ void MainDialog::Initialize() {
     // 23. The current language.
     Lang().ApplyToDialog(this, IDD_MAIN_DIALOG);
 
-    ConnectCommands();
+    conversion_ = std::make_unique<ConversionController>(*this);
     initialized_ = true;
 }
 
@@ -273,6 +290,10 @@ void MainDialog::ConnectCommands() {
     onClick(IDC_BUTTON_EXIT, [this] { OnExit(); });
     onClick(IDC_BUTTON_OPEN_VIDEO, [this] { OpenVideo(); });
     onClick(IDC_BUTTON_OPTIONS, [this] { OnOptions(); });
+    onClick(IDC_BUTTON_CONVERT, [this] {
+        if (conversion_)
+            conversion_->OnConvertClicked();
+    });
     onClick(IDC_BUTTON_START_TIME, [this] { TakeTrimStart(); });
     onClick(IDC_BUTTON_END_TIME, [this] { TakeTrimEnd(); });
     onClick(IDC_BUTTON_PLAY, [this] { OnPlay(); });

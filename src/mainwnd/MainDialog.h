@@ -1,5 +1,6 @@
 #pragma once
 
+#include "convert/ConvertHost.h"
 #include "convert/MainState.h"
 
 #include <QDialog>
@@ -16,18 +17,19 @@ namespace orvelin {
 struct AppContext;
 class PictureSurface;
 class PreviewPlayer;
+class ConversionController;
 class SeekSlider;
 
 // The single main window: holds the opened video, trim points, output
 // settings, the preview player and the conversion job, and receives every
 // user action.
-class MainDialog : public QDialog {
+class MainDialog : public QDialog, public ConvertHost {
     Q_OBJECT
 public:
     explicit MainDialog(AppContext& app, QWidget* parent = nullptr);
     ~MainDialog() override;
 
-    MainState& State() { return state_; }
+    MainState& State() override { return state_; }
     const MainState& State() const { return state_; }
     AppContext& App() { return app_; }
 
@@ -40,8 +42,15 @@ public:
 
     void DisablePlaybackControls();
     void EnablePlaybackControls();
-    void DisableEditControls();
-    void EnableEditControls();
+    void DisableEditControls() override;
+    void EnableEditControls() override;
+
+    // What the conversion changes on the main window.
+    UiServices& Ui() override;
+    QWidget* OwnerWidget() override { return this; }
+    void SetConvertButtonText(const QString& text) override;
+    void SetStatusText(const QString& text) override;
+    ConversionController& Conversion() { return *conversion_; }
     void ClosePreview();
     void RefreshOutputInfo();
 
@@ -86,6 +95,7 @@ private:
     std::map<int, QWidget*> controls_;
     QPixmap background_;
     std::unique_ptr<PreviewPlayer> player_;
+    std::unique_ptr<ConversionController> conversion_;
     PictureSurface* pictureSurface_ = nullptr;
     SeekSlider* slider_ = nullptr;
     bool initialized_ = false;
