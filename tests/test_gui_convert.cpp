@@ -1,0 +1,123 @@
+// A conversion from end to end through the main window's own buttons: Open
+// Video, Start/End Time, Convert (and Stop), checked on the written file.
+#include "app/SettingsStore.h"
+#include "mainwnd/ControlIds.h"
+#include "mainwnd/MainDialog.h"
+#include "preview/PreviewPlayer.h"
+#include "support/MediaFixtures.h"
+#include "support/TestEnv.h"
+
+#include <QAbstractButton>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace orvelin;
+using namespace orvelin::test;
+
+namespace {
+class GuiConvertTest : public ::testing::Test {
+protected:
+    void Click(int id) { qobject_cast<QAbstractButton*>(dialog_->Control(id))->click(); }
+    void OpenAndShow(const QString& source, const QString& output) {
+        env_.settings->WriteString("Settings", "OutputName", output);
+        dialog_ = std::make_unique<MainDialog>(*env_.context);
+        dialog_->show();
+        env_.ui.fileAnswers.push_back(source);
+        Click(IDC_BUTTON_OPEN_VIDEO);
+        ASSERT_EQ(dialog_->State().itemCount, 1) << env_.ui.MessageTexts().join("|").toStdString();
+    }
+    bool WaitUntilDone(int seconds) {
+        return WaitFor([&] { return dialog_->State().converting == 0; },
+                       std::chrono::seconds(seconds));
+    }
+
+    TestEnv env_;
+    QTemporaryDir dir_;
+    std::unique_ptr<MainDialog> dialog_;
+};
+} // namespace
+
+TEST_F(GuiConvertTest, TheMarkedPartConvertsIntoAPlayableMatroskaFile) {
+    MediaSpec spec;
+    spec.width = 160;
+    spec.height = 120;
+    spec.seconds = 6.0;
+    const QString source = dir_.filePath("source clip.mkv");
+    QString log;
+    ASSERT_TRUE(MakeMedia(source, spec, &log)) << log.toStdString();
+    const QString output = dir_.filePath("out.mkv");
+    OpenAndShow(source, output);
+
+    // Mark 1 s to 4 s in the preview.
+    PreviewPlayer* player = dialog_->Player();
+    ASSERT_NE(player, nullptr);
+    player->SeekTo(10'000'000);
+    ASSERT_TRUE(WaitFor([&] { return player->CurrentPosition() == 10'000'000; }));
+    Click(IDC_BUTTON_START_TIME);
+    player->SeekTo(40'000'000);
+    ASSERT_TRUE(WaitFor([&] { return player->CurrentPosition() == 40'000'000; }));
+    Click(IDC_BUTTON_END_TIME);
+    EXPECT_EQ(dialog_->ControlText(IDC_STATIC_START_TIME), "00:00:01");
+    EXPECT_EQ(dialog_->ControlText(IDC_STATIC_END_TIME), "00:00:04");
+
+    env_.ui.Clear();
+    Click(IDC_BUTTON_CONVERT); // the no-compressor warning is answered Yes
+    EXPECT_EQ(dialog_->State().converting, 1);
+    EXPECT_EQ(dialog_->ControlText(IDC_BUTTON_CONVERT), "Stop");
+    EXPECT_FALSE(dialog_->Control(IDC_BUTTON_OPEN_VIDEO)->isEnabled());
+    EXPECT_FALSE(dialog_->Control(IDC_BUTTON_OPTIONS)->isEnabled());
+    // Closing is refused while the job runs.
+    EXPECT_FALSE(dialog_->RequestClose());
+    ASSERT_TRUE(WaitUntilDone(120));
+    EXPECT_TRUE(dialog_->ControlText(IDC_STATIC_OUTPUT_INFO).startsWith("Done"))
+        << dialog_->ControlText(IDC_STATIC_OUTPUT_INFO).toStdString();
+    EXPECT_EQ(dialog_->ControlText(IDC_BUTTON_CONVERT), "Convert");
+    EXPECT_TRUE(dialog_->Control(IDC_BUTTON_OPEN_VIDEO)->isEnabled());
+
+    const MediaFacts facts = Discover(output);
+    ASSERT_TRUE(facts.ok) << facts.raw.toStdString();
+    EXPECT_NEAR(facts.durationSeconds, 3.0, 0.05);
+    EXPECT_EQ(facts.width, 160);
+    EXPECT_EQ(facts.height, 120);
+    EXPECT_EQ(facts.videoStreams, 1);
+    EXPECT_EQ(facts.audioStreams, 1);
+}
+
+TEST_F(GuiConvertTest, StopLeavesAPlayablePartialFile) {
+    MediaSpec spec;
+    spec.width = 320;
+    spec.height = 240;
+    spec.seconds = 60.0;
+    spec.audio = false;
+    const QString source = dir_.filePath("long.mkv");
+    QString log;
+    ASSERT_TRUE(MakeMedia(source, spec, &log)) << log.toStdString();
+    const QString output = dir_.filePath("partial.mkv");
+    OpenAndShow(source, output);
+
+    Click(IDC_BUTTON_CONVERT);
+    ASSERT_EQ(dialog_->State().converting, 1);
+    ASSERT_TRUE(WaitFor([&] {
+        return dialog_->ControlText(IDC_STATIC_OUTPUT_INFO) ==
+               "Please wait... Used Time: 00:00:01";
+    }));
+    Click(IDC_BUTTON_CONVERT); // Stop
+    EXPECT_EQ(dialog_->State().converting, 0);
+    EXPECT_TRUE(dialog_->ControlText(IDC_STATIC_OUTPUT_INFO).startsWith("Done"));
+    const MediaFacts facts = Discover(output);
+    ASSERT_TRUE(facts.ok) << facts.raw.toStdString();
+    EXPECT_GT(facts.durationSeconds, 0.0);
+    EXPECT_LT(facts.durationSeconds, 60.0);
+    EXPECT_EQ(facts.width, 320);
+
+    // The next run counts from the start again.
+    env_.ui.messageAnswers = {IdYes, IdYes}; // replace the file, no compressor
+    Click(IDC_BUTTON_CONVERT);
+    ASSERT_EQ(dialog_->State().converting, 1);
+    ASSERT_TRUE(WaitFor([&] {
+        return dialog_->ControlText(IDC_STATIC_OUTPUT_INFO) ==
+               "Please wait... Used Time: 00:00:01";
+    }));
+    Click(IDC_BUTTON_CONVERT);
+}
