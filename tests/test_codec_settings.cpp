@@ -23,8 +23,11 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include "support/ModalWatch.h"
+
 using namespace orvelin;
 using media::FilterProperty;
+using orvelin::test::WhenModal;
 
 namespace {
 
@@ -34,31 +37,6 @@ const FilterProperty* Find(const std::vector<FilterProperty>& list, const QStrin
             return &p;
     }
     return nullptr;
-}
-
-// Runs `action` on the first modal dialog of type T that opens while the
-// returned watcher lives (checked every 20 ms from the dialog's own event
-// loop); `*ran` tells whether it did. A dialog of another kind, or one still
-// open after 10 s, is rejected so that no test hangs.
-template <typename T> std::unique_ptr<QTimer> WhenModal(std::function<void(T*)> action, bool* ran) {
-    *ran = false;
-    auto timer = std::make_unique<QTimer>();
-    QTimer* raw = timer.get();
-    auto started = std::make_shared<QElapsedTimer>();
-    started->start();
-    QObject::connect(raw, &QTimer::timeout, [=] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (auto* dialog = qobject_cast<T*>(modal)) {
-            raw->stop();
-            *ran = true;
-            action(dialog);
-        } else if (auto* other = qobject_cast<QDialog*>(modal);
-                   other && started->elapsed() > 10000) {
-            other->reject();
-        }
-    });
-    timer->start(20);
-    return timer;
 }
 
 void Press(QDialogButtonBox* box, QDialogButtonBox::StandardButton which) {

@@ -13,41 +13,17 @@
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 
+#include "support/ListCompressorSource.h"
+
 #include <algorithm>
 
 using namespace orvelin;
+using ListSource = orvelin::test::ListCompressorSource;
 using media::CompressorDevice;
 using media::CompressorKind;
+using orvelin::test::Device;
 
 namespace {
-
-// A source whose devices a test chooses; binding fails for factories that do
-// not exist.
-class ListSource : public CompressorSource {
-public:
-    Status status = Status::Ok;
-    std::vector<CompressorDevice> video;
-    std::vector<CompressorDevice> audio;
-    std::vector<QString> bound;
-
-    Status Enumerate(CompressorKind kind, std::vector<CompressorDevice>& devices) override {
-        if (status != Status::Ok)
-            return status;
-        devices = kind == CompressorKind::Video ? video : audio;
-        return Status::Ok;
-    }
-    std::shared_ptr<media::Filter> Bind(CompressorKind, const CompressorDevice& device) override {
-        bound.push_back(device.factoryName);
-        return media::Filter::Create(device.factoryName);
-    }
-};
-
-CompressorDevice Device(const QString& factory, const QString& name) {
-    CompressorDevice d;
-    d.factoryName = factory;
-    d.friendlyName = name;
-    return d;
-}
 
 std::vector<CompressorDevice> Listed(CompressorKind kind) {
     std::vector<CompressorDevice> devices;

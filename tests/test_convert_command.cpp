@@ -121,7 +121,8 @@ TEST(ConvertCommand, RefusesWhileTheTimelinePreviewPlays) {
 TEST(ConvertCommand, EmptyOrReversedStretchIsRefusedBeforeAnythingIsTouched) {
     Fixture f;
     WriteFile(f.host.state.output.outputPath, "keep me");
-    for (auto [start, end] : {std::pair{1'0000000LL, 1'0000000LL}, std::pair{1'5000000LL, 5000000LL}}) {
+    for (auto [start, end] :
+         {std::pair{1'0000000LL, 1'0000000LL}, std::pair{1'5000000LL, 5000000LL}}) {
         f.env.ui.Clear();
         f.host.state.trimStart = start;
         f.host.state.trimEnd = end;
@@ -209,8 +210,9 @@ TEST(ConvertCommand, WindowsMediaSkipsTheWarningAndEndsAtTheProfileStep) {
     f.controller.OnConvertClicked();
     ASSERT_EQ(f.env.ui.Messages().size(), 1u);
     const test::UiCall& report = f.env.ui.Messages()[0];
-    EXPECT_EQ(report.text,
-              QStringLiteral("Failed to GenerateProfile Audio video with script!  hr=0x80004001\n"));
+    EXPECT_EQ(
+        report.text,
+        QStringLiteral("Failed to GenerateProfile Audio video with script!  hr=0x80004001\n"));
     EXPECT_EQ(report.caption, QStringLiteral("Vantorix"));
     EXPECT_FALSE(report.hadOwner);
     EXPECT_EQ(f.host.state.converting, 0);
@@ -294,8 +296,8 @@ TEST(ConvertCommand, MissingMultiplexersSendUsersToADownloadPage) {
     Fixture f(kContainerDsm, "out.dsm");
     f.env.ui.messageAnswers = {IdYes};
     f.controller.OnConvertClicked();
-    EXPECT_EQ(f.Texts(), (QStringList{CompressorWarningText(),
-                                      "Please install DSM Splitter/Muxer codec)"}));
+    EXPECT_EQ(f.Texts(),
+              (QStringList{CompressorWarningText(), "Please install DSM Splitter/Muxer codec)"}));
     std::vector<QString> urls;
     for (const test::UiCall& call : f.env.ui.calls)
         if (call.kind == test::UiCall::Url)
@@ -313,7 +315,8 @@ TEST(ConvertCommand, SourcesThatCannotBeReadAreExplained) {
     ASSERT_EQ(f.Texts().size(), 3) << f.Texts().join("|").toStdString();
     EXPECT_EQ(f.Texts()[1], QStringLiteral("Could not ConnectFrontEnd"));
     EXPECT_TRUE(f.Texts()[2].startsWith("clip.mkv lasts 2.0")) << f.Texts()[2].toStdString();
-    EXPECT_TRUE(f.Texts()[2].endsWith("it cannot be read up to 5.00 s.")) << f.Texts()[2].toStdString();
+    EXPECT_TRUE(f.Texts()[2].endsWith("it cannot be read up to 5.00 s."))
+        << f.Texts()[2].toStdString();
     EXPECT_EQ(f.host.state.converting, 0);
 
     // A file that is gone.

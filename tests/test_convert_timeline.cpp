@@ -251,8 +251,8 @@ TEST(ConvertTimeline, TimelineNodesCheckWhatTheyAreGiven) {
     b->SetStartStop(4 * kSecond, 6 * kSecond);
     b->SetMediaName(QStringLiteral("/y.mkv"));
     EXPECT_EQ(track->SrcAdd(a), S_OK);
-    EXPECT_LT(track->SrcAdd(b), 0); // overlaps
-    EXPECT_LT(track->SrcAdd(a), 0); // already on a track
+    EXPECT_LT(track->SrcAdd(b), 0);                                      // overlaps
+    EXPECT_LT(track->SrcAdd(a), 0);                                      // already on a track
     EXPECT_EQ(timeline->ValidateSourceNames(SFN_VALIDATEF_CHECK), S_OK); // no group yet
     ASSERT_EQ(group->SetMediaType(MakeVideoGroupType(320, 240)), S_OK);
     ASSERT_EQ(timeline->AddGroup(group), S_OK);
@@ -286,7 +286,8 @@ TEST(ConvertTimeline, PicturesAreFittedByTheirDisplayShape) {
     EXPECT_EQ(PlaceSource(640, 480, 1, 1, 1280, 720, RESIZEF_PRESERVEASPECTRATIO_NOLETTERBOX),
               (PlacementRect{0, -120, 1280, 960}));
     // Cropping keeps the display size, centred.
-    EXPECT_EQ(PlaceSource(100, 50, 2, 1, 400, 300, RESIZEF_CROP), (PlacementRect{100, 125, 200, 50}));
+    EXPECT_EQ(PlaceSource(100, 50, 2, 1, 400, 300, RESIZEF_CROP),
+              (PlacementRect{100, 125, 200, 50}));
     EXPECT_EQ(PlaceSource(0, 0, 1, 1, 320, 240, RESIZEF_PRESERVEASPECTRATIO),
               (PlacementRect{0, 0, 320, 240}));
 }
@@ -304,7 +305,8 @@ TEST(ConvertTimeline, TransitionsUseTheirSmptePatternOrTheNearestOne) {
     EXPECT_EQ(PatternForTransition(TransitionClassId(1), std::nullopt),
               (TransitionPattern{Kind::Wipe, 101}));
     for (int t = 1; t <= 46; ++t) {
-        const TransitionPattern p = PatternForTransition(TransitionClassId(t), TransitionMaskNumber(t));
+        const TransitionPattern p =
+            PatternForTransition(TransitionClassId(t), TransitionMaskNumber(t));
         if (p.kind == Kind::Wipe) {
             EXPECT_TRUE(SmptePatternAvailable(p.smpteType)) << t;
         }

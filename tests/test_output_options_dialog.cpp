@@ -1,10 +1,10 @@
 // The Output options dialog driven offscreen: opening, handlers, Browse,
 // Default, OK with its checks and stored values, Cancel, the Settings button.
 #include "app/SettingsStore.h"
+#include "controls/DialogUnits.h"
 #include "media/CompressorCatalog.h"
 #include "options/CodecSettings.h"
 #include "options/CompressorCatalog.h"
-#include "controls/DialogUnits.h"
 #include "options/OutputOptionsDialog.h"
 #include "options/OutputOptionsValues.h"
 #include "options/PropertyEditorDialog.h"
@@ -21,62 +21,21 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include "support/ListCompressorSource.h"
+
+#include "support/ModalWatch.h"
+
 #include <memory>
 
 using namespace orvelin;
+using ListSource = orvelin::test::ListCompressorSource;
 using media::CompressorDevice;
 using media::CompressorKind;
+using orvelin::test::Device;
+using orvelin::test::WhenModal;
 using D = OutputOptionsDialog;
 
 namespace {
-
-// A compressor list chosen by the test; binding makes the real encoder.
-class ListSource : public CompressorSource {
-public:
-    std::vector<CompressorDevice> video;
-    std::vector<CompressorDevice> audio;
-    std::vector<QString> bound;
-
-    Status Enumerate(CompressorKind kind, std::vector<CompressorDevice>& devices) override {
-        devices = kind == CompressorKind::Video ? video : audio;
-        return Status::Ok;
-    }
-    std::shared_ptr<media::Filter> Bind(CompressorKind, const CompressorDevice& device) override {
-        bound.push_back(device.factoryName);
-        return media::Filter::Create(device.factoryName);
-    }
-};
-
-CompressorDevice Device(const QString& factory, const QString& name) {
-    CompressorDevice d;
-    d.factoryName = factory;
-    d.friendlyName = name;
-    return d;
-}
-
-// Runs `action` on the first modal dialog of type T that opens while the
-// returned timer lives; `*ran` tells whether it did. Any other modal dialog
-// still open after 10 s is rejected so that no test hangs.
-template <typename T> std::unique_ptr<QTimer> WhenModal(std::function<void(T*)> action, bool* ran) {
-    *ran = false;
-    auto timer = std::make_unique<QTimer>();
-    QTimer* raw = timer.get();
-    auto started = std::make_shared<QElapsedTimer>();
-    started->start();
-    QObject::connect(raw, &QTimer::timeout, [=] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (auto* dialog = qobject_cast<T*>(modal)) {
-            raw->stop();
-            *ran = true;
-            action(dialog);
-        } else if (auto* other = qobject_cast<QDialog*>(modal);
-                   other && started->elapsed() > 10000) {
-            other->reject();
-        }
-    });
-    timer->start(20);
-    return timer;
-}
 
 const char* const kStoredKeys[][2] = {
     {"Settings", "OutputFrameRateIndex"},

@@ -80,8 +80,7 @@ bool MakeMedia(const QString& path, const MediaSpec& spec, QString* log) {
     }
     if (spec.audio) {
         const int samplesPerBuffer = 1024;
-        const int buffers =
-            static_cast<int>(spec.seconds * 44100.0 / samplesPerBuffer + 0.999);
+        const int buffers = static_cast<int>(spec.seconds * 44100.0 / samplesPerBuffer + 0.999);
         desc += QString("audiotestsrc num-buffers=%1 samplesperbuffer=%2 wave=sine ! "
                         "audio/x-raw,rate=44100,channels=2 ! %3 ! queue ! mux. ")
                     .arg(buffers)
@@ -117,8 +116,7 @@ MediaFacts Discover(const QString& path) {
     static const QRegularExpression duration("Duration: (\\d+):(\\d+):(\\d+)\\.(\\d+)");
     if (auto m = duration.match(out); m.hasMatch()) {
         facts.durationSeconds = m.captured(1).toInt() * 3600 + m.captured(2).toInt() * 60 +
-                                m.captured(3).toInt() +
-                                ("0." + m.captured(4)).toDouble();
+                                m.captured(3).toInt() + ("0." + m.captured(4)).toDouble();
     }
     static const QRegularExpression width("Width: (\\d+)"), height("Height: (\\d+)"),
         rate("Frame rate: (\\d+)/(\\d+)");
@@ -130,12 +128,12 @@ MediaFacts Discover(const QString& path) {
         facts.fpsNum = m.captured(1).toInt();
         facts.fpsDen = m.captured(2).toInt();
     }
-    facts.videoStreams = static_cast<int>(out.count(QRegularExpression("^[ \\t]*video( #\\d+)?:",
-                                                     QRegularExpression::MultilineOption |
-                                                         QRegularExpression::CaseInsensitiveOption)));
-    facts.audioStreams = static_cast<int>(out.count(QRegularExpression("^[ \\t]*audio( #\\d+)?:",
-                                                     QRegularExpression::MultilineOption |
-                                                         QRegularExpression::CaseInsensitiveOption)));
+    facts.videoStreams = static_cast<int>(out.count(QRegularExpression(
+        "^[ \\t]*video( #\\d+)?:",
+        QRegularExpression::MultilineOption | QRegularExpression::CaseInsensitiveOption)));
+    facts.audioStreams = static_cast<int>(out.count(QRegularExpression(
+        "^[ \\t]*audio( #\\d+)?:",
+        QRegularExpression::MultilineOption | QRegularExpression::CaseInsensitiveOption)));
     static const QRegularExpression container("container( #\\d+)?: (.+)",
                                               QRegularExpression::CaseInsensitiveOption);
     if (auto m = container.match(out); m.hasMatch())

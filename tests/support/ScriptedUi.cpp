@@ -24,9 +24,9 @@ int ScriptedUi::MessageBox(QWidget* owner, const QString& text, const QString& c
     }
 }
 
-std::optional<QString> ScriptedUi::OpenFileName(const FileDialogRequest& request) {
-    calls.push_back({UiCall::OpenFile, {}, request.title, MsgButtons::Ok, request.owner != nullptr,
-                     request, {}});
+std::optional<QString> ScriptedUi::AnswerFile(UiCall::Kind kind, const FileDialogRequest& request) {
+    calls.push_back(
+        {kind, {}, request.title, MsgButtons::Ok, request.owner != nullptr, request, {}});
     if (fileAnswers.empty())
         return std::nullopt;
     auto answer = fileAnswers.front();
@@ -34,14 +34,12 @@ std::optional<QString> ScriptedUi::OpenFileName(const FileDialogRequest& request
     return answer;
 }
 
+std::optional<QString> ScriptedUi::OpenFileName(const FileDialogRequest& request) {
+    return AnswerFile(UiCall::OpenFile, request);
+}
+
 std::optional<QString> ScriptedUi::SaveFileName(const FileDialogRequest& request) {
-    calls.push_back({UiCall::SaveFile, {}, request.title, MsgButtons::Ok, request.owner != nullptr,
-                     request, {}});
-    if (fileAnswers.empty())
-        return std::nullopt;
-    auto answer = fileAnswers.front();
-    fileAnswers.pop_front();
-    return answer;
+    return AnswerFile(UiCall::SaveFile, request);
 }
 
 std::optional<QFont> ScriptedUi::ChooseFont(QWidget* owner, const QFont&) {

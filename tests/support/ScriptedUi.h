@@ -28,8 +28,8 @@ struct UiCall {
 // answer is queued; file dialogs and the font chooser answer "cancelled".
 class ScriptedUi : public UiServices {
 public:
-    int MessageBox(QWidget* owner, const QString& text, const QString& caption,
-                   MsgButtons buttons, MsgIcon icon) override;
+    int MessageBox(QWidget* owner, const QString& text, const QString& caption, MsgButtons buttons,
+                   MsgIcon icon) override;
     std::optional<QString> OpenFileName(const FileDialogRequest& request) override;
     std::optional<QString> SaveFileName(const FileDialogRequest& request) override;
     std::optional<QFont> ChooseFont(QWidget* owner, const QFont& initial) override;
@@ -51,6 +51,9 @@ public:
     // Texts of the recorded message boxes, in order.
     QStringList MessageTexts() const;
     void Clear() { calls.clear(); }
+
+private:
+    std::optional<QString> AnswerFile(UiCall::Kind kind, const FileDialogRequest& request);
 };
 
 } // namespace orvelin::test

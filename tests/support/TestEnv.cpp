@@ -9,8 +9,7 @@
 
 namespace orvelin::test {
 
-TestEnv::TestEnv()
-    : oldConfigHome_(qgetenv("XDG_CONFIG_HOME")), oldHome_(qgetenv("HOME")) {
+TestEnv::TestEnv() : oldConfigHome_(qgetenv("XDG_CONFIG_HOME")), oldHome_(qgetenv("HOME")) {
     QDir(dir_.path()).mkpath("config");
     QDir(dir_.path()).mkpath("home/Videos");
     qputenv("XDG_CONFIG_HOME", dir_.filePath("config").toUtf8());

@@ -1,0 +1,357 @@
+// What a conversion writes, read back with gst-discoverer and by decoding
+// frames: each container with its compressors, the length of the trimmed
+// part, the frame size and rate, letterboxing of pictures with non-square
+// pixels, silence for a video without sound, and a wipe over a single clip.
+#include "convert/ConversionController.h"
+#include "convert/TimelineBuilder.h"
+#include "media/CaptureGraphBuilder.h"
+#include "media/CompressorCatalog.h"
+#include "media/ErrorText.h"
+#include "media/RenderEngine.h"
+#include "media/TransitionPatterns.h"
+#include "options/CompressorCatalog.h"
+#include "support/ConvertTestHost.h"
+#include "support/MediaFixtures.h"
+#include "support/TestEnv.h"
+
+#include <QDir>
+#include <QImage>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace orvelin;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr media::REFERENCE_TIME kSecond = media::kUnitsPerSecond;
+
+class Sources {
+public:
+    static Sources& Get() {
+        static Sources sources;
+        return sources;
+    }
+    QString Make(const QString& name, const test::MediaSpec& spec) {
+        const QString path = dir_.filePath(name);
+        if (!QFile::exists(path)) {
+            QString log;
+            EXPECT_TRUE(test::MakeMedia(path, spec, &log)) << log.toStdString();
+        }
+        return path;
+    }
+    // 3 s, 160 x 120, 25 fps, with sound.
+    QString Clip() {
+        test::MediaSpec spec;
+        spec.width = 160;
+        spec.height = 120;
+        spec.seconds = 3.0;
+        return Make("clip.mkv", spec);
+    }
+
+private:
+    QTemporaryDir dir_;
+};
+
+struct Job {
+    test::TestEnv env;
+    test::ConvertTestHost host{env.ui};
+    ConversionController controller{host};
+
+    Job(const QString& source, double seconds, int width, int height, int32_t format,
+        const QString& outputName) {
+        host.OpenVideo(source, seconds, width, height, 25.0, env.TempPath(outputName), format);
+        host.state.output.frameRateIndex = 3;
+    }
+    ~Job() { ReleaseSelectedCompressors(); }
+
+    void UseCompressors(const char* video, const char* audio) {
+        if (video) {
+            SelectedVideoCompressor() = media::BindCompressor(QString::fromLatin1(video));
+            ASSERT_TRUE(SelectedVideoCompressor()) << video;
+            host.state.output.useVideoCompressor = 1;
+        }
+        if (audio) {
+            SelectedAudioCompressor() = media::BindCompressor(QString::fromLatin1(audio));
+            ASSERT_TRUE(SelectedAudioCompressor()) << audio;
+            host.state.output.useAudioCompressor = 1;
+        }
+    }
+    // Presses Convert, answers what is asked with Yes, and waits for the end.
+    test::MediaFacts Run() {
+        controller.OnConvertClicked();
+        EXPECT_TRUE(controller.Converting()) << env.ui.MessageTexts().join("|").toStdString();
+        EXPECT_TRUE(test::WaitFor([&] { return !controller.Converting(); }, 60s));
+        EXPECT_TRUE(host.status.startsWith("Done. ")) << host.status.toStdString();
+        return test::Discover(host.state.output.outputPath);
+    }
+    double TrimSeconds() const {
+        return double(host.state.trimEnd - host.state.trimStart) / kSecond;
+    }
+};
+
+// The decoded frames of a file, in order.
+std::vector<QImage> Frames(const QString& path, const QString& folder) {
+    QDir().mkpath(folder);
+    QString log;
+    const QString pipeline = QString("filesrc location=\"%1\" ! decodebin ! videoconvert ! "
+                                     "video/x-raw,format=RGB ! pngenc snapshot=false ! "
+                                     "multifilesink location=\"%2/f%05d.png\"")
+                                 .arg(path, folder);
+    EXPECT_TRUE(test::RunGstLaunch(pipeline, &log)) << log.toStdString();
+    std::vector<QImage> frames;
+    for (const QString& name : QDir(folder).entryList({"f*.png"}, QDir::Files, QDir::Name))
+        frames.push_back(QImage(folder + "/" + name));
+    return frames;
+}
+
+// Mean brightness (0 to 255) of a row of a frame.
+double RowBrightness(const QImage& image, int y) {
+    double sum = 0;
+    for (int x = 0; x < image.width(); ++x)
+        sum += qGray(image.pixel(x, y));
+    return sum / image.width();
+}
+
+double Brightness(const QImage& image) {
+    double sum = 0;
+    for (int y = 0; y < image.height(); ++y)
+        sum += RowBrightness(image, y);
+    return sum / image.height();
+}
+
+} // namespace
+
+TEST(ConvertOutputs, UncompressedMatroskaKeepsTheTrimmedLengthSizeAndRate) {
+    Job job(Sources::Get().Clip(), 3.0, 160, 120, kContainerMkv, "raw.mkv");
+    job.host.state.trimStart = kSecond / 2;
+    job.host.state.trimEnd = 5 * kSecond / 2;
+    const test::MediaFacts facts = job.Run();
+    ASSERT_TRUE(facts.ok) << facts.raw.toStdString();
+    EXPECT_TRUE(facts.raw.contains("container format: Matroska"));
+    EXPECT_NEAR(facts.durationSeconds, job.TrimSeconds(), 0.04);
+    EXPECT_EQ(facts.width, 160);
+    EXPECT_EQ(facts.height, 120);
+    EXPECT_EQ(facts.fpsNum, 25);
+    EXPECT_EQ(facts.fpsDen, 1);
+    EXPECT_EQ(facts.videoStreams, 1);
+    EXPECT_EQ(facts.audioStreams, 1);
+    EXPECT_TRUE(facts.raw.contains("format=(string)RGB"));
+    EXPECT_TRUE(facts.raw.contains("format=(string)S16LE")); // 16-bit sound, not 32
+}
+
+TEST(ConvertOutputs, UncompressedAviOfOddWidthIsBgrWithPaddedRowsAtTheUnroundedRate) {
+    Job job(Sources::Get().Clip(), 3.0, 160, 120, kContainerAvi, "raw.avi");
+    job.host.state.output.frameRateIndex = 1;
+    job.host.state.output.outputFrameRate = 23.976;
+    job.host.state.output.outputWidth = 641;
+    job.host.state.output.outputHeight = 480;
+    job.host.state.trimEnd = kSecond;
+    const test::MediaFacts facts = job.Run();
+    ASSERT_TRUE(facts.ok) << facts.raw.toStdString();
+    EXPECT_TRUE(facts.raw.contains("container format: AVI"));
+    EXPECT_EQ(facts.width, 641);
+    EXPECT_EQ(facts.height, 480);
+    EXPECT_NEAR(facts.durationSeconds, 1.0, 125.0 / 2997.0);
+    EXPECT_EQ(facts.fpsNum, 2997); // 23.976 is 2997/125, not 24000/1001
+    EXPECT_EQ(facts.fpsDen, 125);
+    EXPECT_TRUE(facts.raw.contains("format=(string)BGR")) << facts.raw.toStdString();
+    EXPECT_TRUE(facts.raw.contains("format=(string)S16LE"));
+    // 24 pictures of 1924 × 480 bytes are stored.
+    EXPECT_GT(QFileInfo(job.host.state.output.outputPath).size(), 24LL * 923520);
+}
+
+TEST(ConvertOutputs, X264WithAacInMp4) {
+    Job job(Sources::Get().Clip(), 3.0, 160, 120, kContainerMp4, "h264.mp4");
+    job.UseCompressors("x264enc", "avenc_aac");
+    job.host.state.trimStart = kSecond;
+    job.host.state.trimEnd = 3 * kSecond;
+    const test::MediaFacts facts = job.Run();
+    ASSERT_TRUE(facts.ok) << facts.raw.toStdString();
+    EXPECT_EQ(job.host.filterDialogs, 1);
+    QStringList names;
+    for (const auto& filter : job.host.shownFilters)
+        names << filter->Name();
+    EXPECT_TRUE(names.contains("VideoCompressor") && names.contains("AudioCompressor") &&
+                names.contains("File writer"))
+        << names.join(",").toStdString();
+    EXPECT_TRUE(facts.raw.contains("container format: ISO MP4/M4A"));
+    EXPECT_TRUE(facts.raw.contains("H.264"));
+    EXPECT_TRUE(facts.raw.contains("chroma-format=(string)4:2:0"));
+    EXPECT_TRUE(facts.raw.contains("MPEG-4 AAC"));
+    EXPECT_NEAR(facts.durationSeconds, job.TrimSeconds(), 0.06);
+    EXPECT_EQ(facts.fpsNum, 25);
+    EXPECT_EQ(Frames(job.host.state.output.outputPath, job.env.TempPath("frames")).size(), 50u);
+}
+
+TEST(ConvertOutputs, X264WithMp3InAviKeepsEveryFrameInOrder) {
+    // x264 reorders frames (B-frames); AVI stores them in decoding order
+    // without times, so every frame must arrive once and in sequence.
+    Job job(Sources::Get().Clip(), 3.0, 160, 120, kContainerAvi, "h264.avi");
+    job.UseCompressors("x264enc", "lamemp3enc");
+    job.host.state.trimStart = kSecond / 2;
+    job.host.state.trimEnd = 5 * kSecond / 2;
+    const test::MediaFacts facts = job.Run();
+    ASSERT_TRUE(facts.ok) << facts.raw.toStdString();
+    EXPECT_TRUE(facts.raw.contains("container format: AVI"));
+    EXPECT_TRUE(facts.raw.contains("H.264"));
+    EXPECT_TRUE(facts.raw.contains("layer=(int)3"));
+    EXPECT_NEAR(facts.durationSeconds, 2.0, 0.06);
+    EXPECT_EQ(Frames(job.host.state.output.outputPath, job.env.TempPath("frames")).size(), 50u);
+}
+
+TEST(ConvertOutputs, TheoraWithVorbisInOgm) {
+    Job job(Sources::Get().Clip(), 3.0, 160, 120, kContainerOgm, "theora.ogm");
+    job.UseCompressors("theoraenc", "vorbisenc");
+    job.host.state.trimEnd = 2 * kSecond;
+    const test::MediaFacts facts = job.Run();
+    ASSERT_TRUE(facts.ok) << facts.raw.toStdString();
+    EXPECT_TRUE(facts.raw.contains("container format: Ogg"));
+    EXPECT_TRUE(facts.raw.contains("Theora"));
+    EXPECT_TRUE(facts.raw.contains("Vorbis"));
+    EXPECT_NEAR(facts.durationSeconds, 2.0, 0.05);
+    EXPECT_EQ(facts.width, 160);
+}
+
+TEST(ConvertOutputs, Vp8WithVorbisInMatroskaAtNtscFilmRate) {
+    Job job(Sources::Get().Clip(), 3.0, 160, 120, kContainerMkv, "vp8.mkv");
+    job.UseCompressors("vp8enc", "vorbisenc");
+    job.host.state.output.frameRateIndex = 1;
+    job.host.state.output.outputFrameRate = 23.976;
+    job.host.state.output.outputWidth = 128;
+    job.host.state.output.outputHeight = 96;
+    job.host.state.trimStart = kSecond / 2;
+    job.host.state.trimEnd = 2 * kSecond;
+    const test::MediaFacts facts = job.Run();
+    ASSERT_TRUE(facts.ok) << facts.raw.toStdString();
+    EXPECT_TRUE(facts.raw.contains("VP8"));
+    EXPECT_TRUE(facts.raw.contains("Vorbis"));
+    // Matroska stores a frame duration, which reads back as about 23.976.
+    ASSERT_GT(facts.fpsDen, 0);
+    EXPECT_NEAR(double(facts.fpsNum) / facts.fpsDen, 23.976, 0.001);
+    EXPECT_EQ(facts.width, 128);
+    EXPECT_NEAR(facts.durationSeconds, job.TrimSeconds(), 125.0 / 2997.0);
+}
+
+TEST(ConvertOutputs, NonSquarePixelsAreLetterboxedByTheirDisplayShape) {
+    // 128 × 96 stored pixels that are 4:3 wide show as 16:9.
+    test::MediaSpec spec;
+    spec.width = 128;
+    spec.height = 96;
+    spec.parNum = 4;
+    spec.parDen = 3;
+    spec.seconds = 1.0;
+    spec.audio = false;
+    const QString source = Sources::Get().Make("anamorphic.mkv", spec);
+    for (int32_t mode : {2, 0}) {
+        Job job(source, 1.0, 128, 96, kContainerMkv, QString("box%1.mkv").arg(mode));
+        job.host.state.output.outputWidth = 160;
+        job.host.state.output.outputHeight = 120;
+        job.host.state.output.resizeMode = mode;
+        job.host.state.trimEnd = kSecond / 5;
+        const test::MediaFacts facts = job.Run();
+        ASSERT_TRUE(facts.ok) << facts.raw.toStdString();
+        const auto frames = Frames(job.host.state.output.outputPath, job.env.TempPath("frames"));
+        ASSERT_FALSE(frames.empty());
+        const QImage& frame = frames.front();
+        ASSERT_EQ(frame.size(), QSize(160, 120));
+        if (mode == 2) {
+            // 160 × 90 in the middle: bars of 15 rows above and below.
+            EXPECT_LT(RowBrightness(frame, 5), 8);
+            EXPECT_LT(RowBrightness(frame, 114), 8);
+            EXPECT_GT(RowBrightness(frame, 25), 60);
+        } else {
+            EXPECT_GT(RowBrightness(frame, 5), 60);
+        }
+    }
+}
+
+TEST(ConvertOutputs, AVideoWithoutSoundGetsSilenceOfItsLength) {
+    test::MediaSpec spec;
+    spec.width = 96;
+    spec.height = 64;
+    spec.seconds = 2.0;
+    spec.audio = false;
+    const QString source = Sources::Get().Make("silent.mkv", spec);
+    Job job(source, 2.0, 96, 64, kContainerMkv, "silent-out.mkv");
+    job.host.state.trimStart = kSecond / 2;
+    const test::MediaFacts facts = job.Run();
+    ASSERT_TRUE(facts.ok) << facts.raw.toStdString();
+    EXPECT_EQ(facts.audioStreams, 1);
+    EXPECT_EQ(facts.videoStreams, 1);
+    EXPECT_NEAR(facts.durationSeconds, 1.5, 0.05);
+}
+
+TEST(ConvertOutputs, AWipeOverASingleClipRevealsItFromBlack) {
+    test::TestEnv env;
+    const QString source = Sources::Get().Clip();
+    // One clip of 1 s with a 0.6 s SMPTE wipe at its start, uncompressed.
+    std::shared_ptr<media::Timeline> timeline;
+    ASSERT_EQ(media::Timeline::Create(&timeline), media::S_OK);
+    std::shared_ptr<media::TimelineGroup> group;
+    timeline->CreateEmptyNode(&group);
+    ASSERT_EQ(group->SetMediaType(MakeVideoGroupType(160, 120)), media::S_OK);
+    group->SetOutputFPS(25.0);
+    ASSERT_EQ(timeline->AddGroup(group), media::S_OK);
+    std::shared_ptr<media::TimelineTrack> track;
+    timeline->CreateEmptyNode(&track);
+    group->VTrackInsBefore(track, -1);
+    std::shared_ptr<media::TimelineSource> clip;
+    timeline->CreateEmptyNode(&clip);
+    clip->SetStartStop(0, kSecond);
+    clip->SetMediaTimes(0, kSecond);
+    clip->SetMediaName(source);
+    ASSERT_EQ(track->SrcAdd(clip), media::S_OK);
+    std::shared_ptr<media::TimelineTransition> wipe;
+    timeline->CreateEmptyNode(&wipe);
+    wipe->SetSubObjectGUID(media::kSmpteWipeClassId);
+    wipe->SetStartStop(0, 6 * kSecond / 10);
+    auto setter = std::make_shared<media::PropertySetter>();
+    setter->AddProp("MaskNum", 0, {{0, media::DEXTERF_JUMP, 1.0}});
+    wipe->SetPropertySetter(setter);
+    ASSERT_EQ(track->TransAdd(wipe), media::S_OK);
+
+    std::shared_ptr<media::RenderEngine> engine;
+    ASSERT_EQ(media::RenderEngine::Create(&engine), media::S_OK);
+    engine->SetTimelineObject(timeline);
+    ASSERT_EQ(engine->ConnectFrontEnd(), media::S_OK)
+        << media::GetErrorText(media::E_FAIL).toStdString();
+    std::shared_ptr<media::FilterGraph> graph;
+    engine->GetFilterGraph(&graph);
+    std::unique_ptr<media::CaptureGraphBuilder> builder;
+    media::CaptureGraphBuilder::Create(&builder);
+    builder->SetFiltergraph(graph);
+    std::shared_ptr<media::Filter> mux;
+    const QString output = env.TempPath("wipe.mkv");
+    ASSERT_EQ(builder->SetOutputFileName(media::OutputType::Matroska, output, &mux, nullptr),
+              media::S_OK);
+    media::OutputPin pin;
+    ASSERT_EQ(engine->GetGroupOutputPin(0, &pin), media::S_OK);
+    ASSERT_EQ(builder->RenderStream(pin, nullptr, mux), media::S_OK);
+    bool complete = false;
+    QObject receiver;
+    graph->SetNotifyWindow(&receiver, [&] {
+        media::GraphEvent event;
+        while (media::Succeeded(graph->Events().GetEvent(&event)))
+            complete = complete || event.code == media::EC_COMPLETE;
+    });
+    ASSERT_EQ(graph->Run(), media::S_OK);
+    ASSERT_TRUE(test::WaitFor([&] { return complete; }, 30s));
+    graph->Stop();
+    engine->ScrapIt();
+
+    const auto frames = Frames(output, env.TempPath("frames"));
+    ASSERT_EQ(frames.size(), 25u);
+    // Black at the start, half of the picture halfway through the wipe
+    // (a bar moving from left to right), all of it after the wipe.
+    EXPECT_LT(Brightness(frames[0]), 12);
+    const QImage& middle = frames[8]; // 0.32 s of 0.6 s
+    double left = 0, right = 0;
+    for (int y = 0; y < middle.height(); ++y) {
+        left += qGray(middle.pixel(10, y));
+        right += qGray(middle.pixel(150, y));
+    }
+    EXPECT_GT(left / middle.height(), 40);
+    EXPECT_LT(right / middle.height(), 12);
+    EXPECT_GT(Brightness(frames[20]), 60);
+}
