@@ -21,8 +21,7 @@ ConversionController::ConversionController(ConvertHost& host, QObject* parent)
     : QObject(parent), host_(host),
       windowsMedia_(std::make_unique<WindowsMediaUnavailable>(host.Ui())) {
     progressTimer_.setInterval(kConvertProgressPeriodMs);
-    connect(&progressTimer_, &QTimer::timeout, this,
-            [this] { OnTimer(kTimerConvertProgress); });
+    connect(&progressTimer_, &QTimer::timeout, this, [this] { OnTimer(kTimerConvertProgress); });
 }
 
 ConversionController::~ConversionController() {
@@ -32,7 +31,9 @@ ConversionController::~ConversionController() {
     job_.Discard();
 }
 
-bool ConversionController::Converting() const { return host_.State().converting != 0; }
+bool ConversionController::Converting() const {
+    return host_.State().converting != 0;
+}
 
 void ConversionController::SetWindowsMediaStep(std::unique_ptr<WindowsMediaStep> step) {
     if (step)
@@ -44,10 +45,10 @@ bool ConversionController::ConfirmReplace(bool* replace) {
     const QString& path = host_.State().output.outputPath;
     if (!FileExists(path))
         return true;
-    const int answer = host_.Ui().MessageBox(
-        host_.OwnerWidget(), ReplaceQuestionText(path),
-        LanguagePack::Instance().GetString(IDS_MESSAGE_WARNING), MsgButtons::YesNo,
-        MsgIcon::Warning);
+    const int answer =
+        host_.Ui().MessageBox(host_.OwnerWidget(), ReplaceQuestionText(path),
+                              LanguagePack::Instance().GetString(IDS_MESSAGE_WARNING),
+                              MsgButtons::YesNo, MsgIcon::Warning);
     if (answer != IdYes)
         return false;
     *replace = true;
@@ -59,9 +60,9 @@ void ConversionController::AskFrameRate() {
     OutputSettings& out = state.output;
     if (out.frameRateIndex != 0 || (out.outputFrameRate <= 100.0 && out.outputFrameRate >= 0.0))
         return;
-    const int answer = host_.Ui().MessageBox(host_.OwnerWidget(),
-                                             FrameRateQuestionText(state.sourceFrameRate),
-                                             QStringLiteral("Warning"), MsgButtons::YesNo);
+    const int answer =
+        host_.Ui().MessageBox(host_.OwnerWidget(), FrameRateQuestionText(state.sourceFrameRate),
+                              QStringLiteral("Warning"), MsgButtons::YesNo);
     // Only for this conversion: the settings store keeps what it had.
     out.outputFrameRate = answer == IdYes ? 23.976 : state.sourceFrameRate;
 }
@@ -71,9 +72,8 @@ bool ConversionController::ConfirmNoCompressor() {
     if (out.outputFormat == kContainerWmv || out.outputFormat == kContainerAsf)
         return true;
     if (out.useVideoCompressor == 0) {
-        const int answer =
-            host_.Ui().MessageBox(host_.OwnerWidget(), CompressorWarningText(),
-                                  QStringLiteral("Warning"), MsgButtons::YesNo);
+        const int answer = host_.Ui().MessageBox(host_.OwnerWidget(), CompressorWarningText(),
+                                                 QStringLiteral("Warning"), MsgButtons::YesNo);
         if (answer == IdNo)
             return false;
     }
@@ -197,8 +197,7 @@ HRESULT ConversionController::OnGraphNotify() {
         } else if (event.code == media::EC_ERRORABORT) {
             // The graph cannot go on: the job ends, and the error is said
             // instead of "Done".
-            const QString text =
-                event.text.isEmpty() ? media::GetErrorText(event.hr) : event.text;
+            const QString text = event.text.isEmpty() ? media::GetErrorText(event.hr) : event.text;
             EndJob(FailedText(text));
             host_.Ui().FrameworkMessageBox(host_.OwnerWidget(), text);
             last = event.hr;

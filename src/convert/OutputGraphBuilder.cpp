@@ -34,7 +34,9 @@ void OutputGraphBuilder::Report(const QString& text) {
     host_.Ui().FrameworkMessageBox(host_.OwnerWidget(), text);
 }
 
-void OutputGraphBuilder::ReportPlatformError(HRESULT hr) { Report(media::GetErrorText(hr)); }
+void OutputGraphBuilder::ReportPlatformError(HRESULT hr) {
+    Report(media::GetErrorText(hr));
+}
 
 HRESULT OutputGraphBuilder::RenderTimelineToFile(const std::shared_ptr<media::Timeline>& timeline) {
     if (HRESULT hr = media::RenderEngine::Create(&job_.renderEngine); Failed(hr)) {
@@ -61,8 +63,7 @@ HRESULT OutputGraphBuilder::RenderTimelineToFile(const std::shared_ptr<media::Ti
     return S_OK;
 }
 
-HRESULT OutputGraphBuilder::ContainerStep(media::CaptureGraphBuilder& builder,
-                                          const QString& path,
+HRESULT OutputGraphBuilder::ContainerStep(media::CaptureGraphBuilder& builder, const QString& path,
                                           std::shared_ptr<media::Filter>* mux) {
     OutputSettings& out = host_.State().output;
     const QString fileNameFailure =
@@ -104,8 +105,8 @@ HRESULT OutputGraphBuilder::ContainerStep(media::CaptureGraphBuilder& builder,
     case kContainerAsf: {
         if (HRESULT hr = windowsMedia_.GenerateProfile(out); Failed(hr))
             return hr;
-        if (HRESULT hr = builder.SetOutputFileName(media::OutputType::WindowsMediaAsf, path, mux,
-                                                   &writer);
+        if (HRESULT hr =
+                builder.SetOutputFileName(media::OutputType::WindowsMediaAsf, path, mux, &writer);
             Failed(hr)) {
             Report(fileNameFailure);
             return hr;

@@ -27,8 +27,8 @@ media::HRESULT DisablePreviewMode(media::Timeline& timeline);
 class OutputGraphBuilder {
 public:
     struct Callbacks {
-        QObject* notifyReceiver = nullptr;   // lives in the UI thread
-        std::function<void()> onGraphEvent;  // queued on notifyReceiver's thread
+        QObject* notifyReceiver = nullptr;  // lives in the UI thread
+        std::function<void()> onGraphEvent; // queued on notifyReceiver's thread
         std::function<void()> onRunning;    // the graph runs: enter the running state
     };
 

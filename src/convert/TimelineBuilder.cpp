@@ -37,10 +37,9 @@ constexpr std::array<const char*, 16> kNamedTransforms{{
 }};
 
 // Transitions 17 to 46: the SMPTE wipe with these mask numbers.
-constexpr std::array<int32_t, 30> kMaskNumbers{{1,   2,   7,   22,  41,  43,  44,  45,
-                                                47,  48,  61,  64,  71,  72,  73,  74,
-                                                101, 102, 113, 119, 120, 124, 127, 128,
-                                                130, 224, 231, 244, 251, 301}};
+constexpr std::array<int32_t, 30> kMaskNumbers{{1,   2,   7,   22,  41,  43,  44,  45,  47,  48,
+                                                61,  64,  71,  72,  73,  74,  101, 102, 113, 119,
+                                                120, 124, 127, 128, 130, 224, 231, 244, 251, 301}};
 
 constexpr int32_t kFirstMaskTransition = 17;
 constexpr int32_t kLastTransitionNumber = 46;
@@ -92,13 +91,15 @@ std::optional<int32_t> TransitionMaskNumber(int32_t transition) {
 TimelineBuilder::TimelineBuilder(MainState& state, UiServices& ui, QWidget* owner)
     : state_(state), ui_(ui), owner_(owner) {}
 
-void TimelineBuilder::Report(const QString& text) { ui_.FrameworkMessageBox(owner_, text); }
+void TimelineBuilder::Report(const QString& text) {
+    ui_.FrameworkMessageBox(owner_, text);
+}
 
 HRESULT TimelineBuilder::CreateTimeline(std::shared_ptr<media::Timeline>* slot) {
     std::shared_ptr<media::Timeline> timeline;
     if (HRESULT hr = media::Timeline::Create(&timeline); Failed(hr)) {
-        ui_.MessageBox(owner_, QStringLiteral("Could not create timeline"),
-                       QStringLiteral("Error"), MsgButtons::Ok);
+        ui_.MessageBox(owner_, QStringLiteral("Could not create timeline"), QStringLiteral("Error"),
+                       MsgButtons::Ok);
         return hr;
     }
     *slot = timeline;

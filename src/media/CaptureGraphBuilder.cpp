@@ -15,8 +15,8 @@ const char* muxFactory(OutputType type, const QString& path) {
     case OutputType::WindowsMediaAsf:
         return "asfmux";
     case OutputType::Matroska:
-        // The Matroska multiplexer of the design writes MP4 when asked to;
-        // here MP4 has its own multiplexer.
+        // MP4 output goes through the Matroska type; an output name ending
+        // in ".mp4" takes the MP4 multiplexer.
         return path.endsWith(QLatin1String(".mp4"), Qt::CaseInsensitive) ? "mp4mux" : "matroskamux";
     case OutputType::Dsm:
         return "dsmmux";

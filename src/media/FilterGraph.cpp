@@ -3,8 +3,6 @@
 #include "media/ErrorText.h"
 #include "media/FilterGraphImpl.h"
 
-#include <thread>
-
 namespace orvelin::media {
 
 namespace {
@@ -66,8 +64,15 @@ GstBusSyncReply onBusMessage(GstBus*, GstMessage* message, gpointer data) {
     return GST_BUS_DROP;
 }
 
-GstPadProbeReturn holdData(GstPad*, GstPadProbeInfo*, gpointer) {
-    return GST_PAD_PROBE_OK;
+GstPadProbeReturn dropData(GstPad*, GstPadProbeInfo*, gpointer) {
+    return GST_PAD_PROBE_DROP;
+}
+
+// Runs once nothing is being pushed through the pad (at once when it is
+// idle): the chain behind it gets its end of stream.
+GstPadProbeReturn endChainWhenIdle(GstPad*, GstPadProbeInfo*, gpointer head) {
+    gst_pad_send_event(GST_PAD(head), gst_event_new_eos());
+    return GST_PAD_PROBE_REMOVE;
 }
 
 } // namespace
@@ -167,34 +172,25 @@ void FilterGraph::Impl::Finish() {
         if (eos || errorSeen)
             return;
     }
-    // Hold back what the timeline produces next, then end each chain after
-    // what it already holds. The chains' heads are fed by the timeline's
-    // threads; ending them from a helper thread keeps a stuck chain from
-    // holding this thread beyond the timeout.
-    std::vector<std::pair<GstPad*, gulong>> holds;
-    std::vector<GstPad*> heads;
+    // Whatever the timeline produces from now on is dropped; each chain is
+    // ended after what it already holds, as soon as nothing is on its way
+    // into it. Ending the chains one by one could wait for ever: a full
+    // video chain may wait for the multiplexer, which waits for sound.
+    std::vector<std::pair<GstPad*, gulong>> drops;
     for (GraphBranch& b : branches) {
         if (!b.source || !b.head)
             continue;
-        holds.emplace_back(b.source,
-                           gst_pad_add_probe(b.source, GST_PAD_PROBE_TYPE_BLOCK_DOWNSTREAM,
-                                             holdData, nullptr, nullptr));
-        heads.push_back(GST_PAD(gst_object_ref(b.head)));
+        drops.emplace_back(b.source, gst_pad_add_probe(b.source, GST_PAD_PROBE_TYPE_DATA_DOWNSTREAM,
+                                                       dropData, nullptr, nullptr));
+        gst_pad_add_probe(b.source, GST_PAD_PROBE_TYPE_IDLE, endChainWhenIdle,
+                          gst_object_ref(b.head), gst_object_unref);
     }
-    std::thread ender([heads] {
-        for (GstPad* head : heads) {
-            gst_pad_send_event(head, gst_event_new_eos());
-            gst_object_unref(head);
-        }
-    });
     {
         std::unique_lock lock(mutex);
         changed.wait_for(lock, finishTimeout, [this] { return eos || errorSeen; });
     }
-    // Stopping releases whatever still waits on the chains.
     gst_element_set_state(pipeline, GST_STATE_NULL);
-    ender.join();
-    for (auto& [pad, id] : holds)
+    for (auto& [pad, id] : drops)
         gst_pad_remove_probe(pad, id);
 }
 

@@ -61,13 +61,17 @@ void rateFraction(double fps, int* num, int* den) {
     }
 }
 
+// The editing services compose video in 4:2:0: scaling a source and
+// converting it to RGB in the same pass costs several times what scaling in
+// 4:2:0 and converting the result once does. The render engine turns the
+// track's output into the group's RGB.
 GstCaps* restrictionCaps(const TimelineGroup& group, const GroupMediaType& type) {
     if (type.majortype == MediaMajorType::Video) {
         const BitmapInfoHeader& bmi = type.videoInfo->bmiHeader;
         int num = 0;
         int den = 1;
         rateFraction(group.OutputFPS(), &num, &den);
-        return gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "RGB", "width",
+        return gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "I420", "width",
                                    G_TYPE_INT, bmi.biWidth, "height", G_TYPE_INT,
                                    std::abs(bmi.biHeight), "framerate", GST_TYPE_FRACTION, num, den,
                                    "pixel-aspect-ratio", GST_TYPE_FRACTION, 1, 1, nullptr);

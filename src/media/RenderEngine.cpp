@@ -9,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QThread>
+#include <algorithm>
 
 namespace orvelin::media {
 
@@ -21,6 +22,29 @@ constexpr HRESULT RPC_E_WRONG_THREAD = static_cast<HRESULT>(0x8001010Eu);
 bool onMediaThread() {
     const QCoreApplication* app = QCoreApplication::instance();
     return !app || QThread::currentThread() == app->thread();
+}
+
+// The video group's output: the composed picture converted to 24-bit RGB.
+HRESULT AddRgbOutput(FilterGraph::Impl& graph, GstPad* composed, GstPad** output) {
+    GstElement* convert = graph.AddElement("videoconvert");
+    GstElement* format = graph.AddElement("capsfilter");
+    if (!convert || !format)
+        return RecordError(REGDB_E_CLASSNOTREG,
+                           QStringLiteral("A GStreamer element the conversion needs "
+                                          "(videoconvert) is not installed."));
+    g_object_set(convert, "n-threads", std::clamp(g_get_num_processors(), 1u, 8u), nullptr);
+    GstCaps* rgb = gst_caps_from_string("video/x-raw,format=RGB");
+    g_object_set(format, "caps", rgb, nullptr);
+    gst_caps_unref(rgb);
+    GstPad* sink = gst_element_get_static_pad(convert, "sink");
+    const bool linked =
+        gst_pad_link(composed, sink) == GST_PAD_LINK_OK && gst_element_link(convert, format);
+    gst_object_unref(sink);
+    if (!linked)
+        return RecordError(VFW_E_CANNOT_CONNECT,
+                           QStringLiteral("The timeline's video cannot be converted to RGB."));
+    *output = gst_element_get_static_pad(format, "src");
+    return S_OK;
 }
 
 HRESULT wrongThread() {
@@ -85,9 +109,16 @@ HRESULT RenderEngine::ConnectFrontEnd() {
         GESTrack* track = frontEnd.groupTracks[g];
         GraphBranch branch;
         GstPad* pad = ges_timeline_get_pad_for_track(frontEnd.timeline, track);
-        branch.source = pad ? GST_PAD(gst_object_ref(pad)) : nullptr;
         branch.kind =
             track->type == GES_TRACK_TYPE_VIDEO ? MediaMajorType::Video : MediaMajorType::Audio;
+        if (pad && branch.kind == MediaMajorType::Video) {
+            if (HRESULT hr = AddRgbOutput(impl, pad, &branch.source); Failed(hr)) {
+                ReleaseGesFrontEnd(&frontEnd);
+                return hr;
+            }
+        } else {
+            branch.source = pad ? GST_PAD(gst_object_ref(pad)) : nullptr;
+        }
         impl.branches.push_back(branch);
     }
     ReleaseGesFrontEnd(&frontEnd); // the pipeline holds the timeline now

@@ -1,0 +1,131 @@
+// Runs one conversion through the program's conversion engine, exactly as
+// the Convert button does, without a window: the benchmark's Orvelin side.
+//
+//   orvelin_convert_bench SOURCE OUTPUT.mkv START_S END_S WIDTH HEIGHT FPS KBPS PRESET
+#include "app/UiServices.h"
+#include "convert/ConversionController.h"
+#include "convert/ConvertHost.h"
+#include "convert/Slideshow.h"
+#include "media/CompressorCatalog.h"
+#include "media/MediaPlatform.h"
+#include "options/CompressorCatalog.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QTimer>
+#include <clocale>
+#include <cstdio>
+
+using namespace orvelin;
+
+namespace {
+
+// Says every message on the standard error and answers it with its first
+// button.
+class ConsoleUi : public UiServices {
+public:
+    int MessageBox(QWidget*, const QString& text, const QString& caption, MsgButtons buttons,
+                   MsgIcon) override {
+        std::fprintf(stderr, "[%s] %s\n", qPrintable(caption), qPrintable(text));
+        ++messages;
+        return buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoCancel ? IdYes : IdOk;
+    }
+    std::optional<QString> OpenFileName(const FileDialogRequest&) override { return {}; }
+    std::optional<QString> SaveFileName(const FileDialogRequest&) override { return {}; }
+    std::optional<QFont> ChooseFont(QWidget*, const QFont&) override { return {}; }
+    bool OpenUrl(const QString&) override { return false; }
+    bool StartProcess(const QString&, const QStringList&) override { return false; }
+    int messages = 0;
+};
+
+class ConsoleHost : public ConvertHost {
+public:
+    MainState& State() override { return state; }
+    UiServices& Ui() override { return ui; }
+    QWidget* OwnerWidget() override { return nullptr; }
+    void SetConvertButtonText(const QString&) override {}
+    void SetStatusText(const QString& text) override { status = text; }
+    void DisableEditControls() override {}
+    void EnableEditControls() override {}
+    void ShowFilterProperties(const std::vector<std::shared_ptr<media::Filter>>&) override {}
+
+    MainState state;
+    ConsoleUi ui;
+    QString status;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QElapsedTimer sinceStart;
+    sinceStart.start();
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    std::setlocale(LC_NUMERIC, "C");
+    if (argc != 10) {
+        std::fprintf(stderr, "usage: %s SOURCE OUTPUT START_S END_S WIDTH HEIGHT FPS KBPS PRESET\n",
+                     argv[0]);
+        return 2;
+    }
+    if (media::Failed(media::InitializeMediaPlatform())) {
+        std::fprintf(stderr, "the media platform cannot be initialised\n");
+        return 1;
+    }
+    std::fprintf(stderr, "media platform ready after %.3f s\n", sinceStart.elapsed() / 1000.0);
+    const QString source = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
+    const QString output = QFileInfo(QString::fromLocal8Bit(argv[2])).absoluteFilePath();
+    const auto seconds = [](const char* text) {
+        return static_cast<REFERENCE_TIME>(std::atof(text) * media::kUnitsPerSecond);
+    };
+
+    ConsoleHost host;
+    MainState& state = host.state;
+    SetOpenedVideo(state, source, seconds(argv[4]), seconds(argv[4]), [] { return 0; });
+    state.trimStart = seconds(argv[3]);
+    state.trimEnd = seconds(argv[4]);
+    state.output.outputPath = output;
+    state.output.outputFormat = kContainerMkv;
+    state.output.outputWidth = std::atoi(argv[5]);
+    state.output.outputHeight = std::atoi(argv[6]);
+    state.output.frameRateIndex = 6;
+    state.output.outputFrameRate = std::atof(argv[7]);
+    state.output.resizeMode = 2;
+
+    std::shared_ptr<media::Filter> x264 = media::BindCompressor(QStringLiteral("x264enc"));
+    if (!x264) {
+        std::fprintf(stderr, "x264enc is not available\n");
+        return 1;
+    }
+    x264->SetProperty(QStringLiteral("bitrate"), QString::fromLocal8Bit(argv[8]));
+    x264->SetProperty(QStringLiteral("speed-preset"), QString::fromLocal8Bit(argv[9]));
+    SelectedVideoCompressor() = x264;
+    std::fprintf(stderr, "compressor ready after %.3f s\n", sinceStart.elapsed() / 1000.0);
+    state.output.useVideoCompressor = 1;
+    state.output.useAudioCompressor = 0; // 16-bit PCM, as the other side writes
+
+    ConversionController controller(host);
+    QElapsedTimer clock;
+    clock.start();
+    controller.OnConvertClicked();
+    const double buildSeconds = clock.elapsed() / 1000.0;
+    if (!controller.Converting()) {
+        std::fprintf(stderr, "the conversion did not start\n");
+        return 1;
+    }
+    // The event loop idles until the job has ended.
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (!controller.Converting())
+            loop.quit();
+    });
+    poll.start(50);
+    loop.exec();
+    std::printf("orvelin: %.3f s (%.3f s to build and start), %s\n", clock.elapsed() / 1000.0,
+                buildSeconds, qPrintable(host.status));
+    ReleaseSelectedCompressors();
+    std::fprintf(stderr, "done after %.3f s\n", sinceStart.elapsed() / 1000.0);
+    return host.ui.messages == 0 ? 0 : 1;
+}
