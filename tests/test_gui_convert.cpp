@@ -3,6 +3,8 @@
 #include "app/SettingsStore.h"
 #include "mainwnd/ControlIds.h"
 #include "mainwnd/MainDialog.h"
+#include "media/Filter.h"
+#include "options/CompressorCatalog.h"
 #include "preview/PreviewPlayer.h"
 #include "support/MediaFixtures.h"
 #include "support/TestEnv.h"
@@ -86,8 +88,8 @@ TEST_F(GuiConvertTest, TheMarkedPartConvertsIntoAPlayableMatroskaFile) {
 
 TEST_F(GuiConvertTest, StopLeavesAPlayablePartialFile) {
     MediaSpec spec;
-    spec.width = 320;
-    spec.height = 240;
+    spec.width = 640;
+    spec.height = 480;
     spec.seconds = 60.0;
     spec.audio = false;
     const QString source = dir_.filePath("long.mkv");
@@ -95,12 +97,18 @@ TEST_F(GuiConvertTest, StopLeavesAPlayablePartialFile) {
     ASSERT_TRUE(MakeMedia(source, spec, &log)) << log.toStdString();
     const QString output = dir_.filePath("partial.mkv");
     OpenAndShow(source, output);
+    // A slow encoder, as chosen in Output options, so that the job is still
+    // running when Stop is pressed.
+    SelectedVideoCompressor() = media::Filter::Create("x264enc");
+    ASSERT_TRUE(SelectedVideoCompressor());
+    SelectedVideoCompressor()->SetProperty("speed-preset", "slower");
+    dialog_->State().output.useVideoCompressor = 1;
 
     Click(IDC_BUTTON_CONVERT);
     ASSERT_EQ(dialog_->State().converting, 1);
     ASSERT_TRUE(WaitFor([&] {
         return dialog_->ControlText(IDC_STATIC_OUTPUT_INFO) ==
-               "Please wait... Used Time: 00:00:01";
+               "Please wait... Used Time: 00:00:02";
     }));
     Click(IDC_BUTTON_CONVERT); // Stop
     EXPECT_EQ(dialog_->State().converting, 0);
@@ -109,10 +117,10 @@ TEST_F(GuiConvertTest, StopLeavesAPlayablePartialFile) {
     ASSERT_TRUE(facts.ok) << facts.raw.toStdString();
     EXPECT_GT(facts.durationSeconds, 0.0);
     EXPECT_LT(facts.durationSeconds, 60.0);
-    EXPECT_EQ(facts.width, 320);
+    EXPECT_EQ(facts.width, 640);
 
     // The next run counts from the start again.
-    env_.ui.messageAnswers = {IdYes, IdYes}; // replace the file, no compressor
+    env_.ui.messageAnswers = {IdYes}; // replace the file
     Click(IDC_BUTTON_CONVERT);
     ASSERT_EQ(dialog_->State().converting, 1);
     ASSERT_TRUE(WaitFor([&] {
@@ -120,4 +128,6 @@ TEST_F(GuiConvertTest, StopLeavesAPlayablePartialFile) {
                "Please wait... Used Time: 00:00:01";
     }));
     Click(IDC_BUTTON_CONVERT);
+    EXPECT_EQ(dialog_->State().converting, 0);
+    ReleaseSelectedCompressors();
 }
