@@ -24,13 +24,13 @@ QString Clip() {
     static QTemporaryDir dir;
     static QString path;
     if (path.isEmpty()) {
-        test::MediaSpec spec;
-        spec.width = 96;
-        spec.height = 64;
-        spec.seconds = 2.0;
+        test::MediaSpec clip;
+        clip.width = 96;
+        clip.height = 64;
+        clip.seconds = 2.0;
         const QString file = dir.filePath("clip.mkv");
         QString log;
-        EXPECT_TRUE(test::MakeMedia(file, spec, &log)) << log.toStdString();
+        EXPECT_TRUE(test::MakeMedia(file, clip, &log)) << log.toStdString();
         path = file;
     }
     return path;

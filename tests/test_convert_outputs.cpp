@@ -32,21 +32,21 @@ public:
         static Sources sources;
         return sources;
     }
-    QString Make(const QString& name, const test::MediaSpec& spec) {
+    QString Make(const QString& name, const test::MediaSpec& clip) {
         const QString path = dir_.filePath(name);
         if (!QFile::exists(path)) {
             QString log;
-            EXPECT_TRUE(test::MakeMedia(path, spec, &log)) << log.toStdString();
+            EXPECT_TRUE(test::MakeMedia(path, clip, &log)) << log.toStdString();
         }
         return path;
     }
     // 3 s, 160 x 120, 25 fps, with sound.
     QString Clip() {
-        test::MediaSpec spec;
-        spec.width = 160;
-        spec.height = 120;
-        spec.seconds = 3.0;
-        return Make("clip.mkv", spec);
+        test::MediaSpec clip;
+        clip.width = 160;
+        clip.height = 120;
+        clip.seconds = 3.0;
+        return Make("clip.mkv", clip);
     }
 
 private:
@@ -235,14 +235,14 @@ TEST(ConvertOutputs, Vp8WithVorbisInMatroskaAtNtscFilmRate) {
 
 TEST(ConvertOutputs, NonSquarePixelsAreLetterboxedByTheirDisplayShape) {
     // 128 × 96 stored pixels that are 4:3 wide show as 16:9.
-    test::MediaSpec spec;
-    spec.width = 128;
-    spec.height = 96;
-    spec.parNum = 4;
-    spec.parDen = 3;
-    spec.seconds = 1.0;
-    spec.audio = false;
-    const QString source = Sources::Get().Make("anamorphic.mkv", spec);
+    test::MediaSpec clip;
+    clip.width = 128;
+    clip.height = 96;
+    clip.parNum = 4;
+    clip.parDen = 3;
+    clip.seconds = 1.0;
+    clip.audio = false;
+    const QString source = Sources::Get().Make("anamorphic.mkv", clip);
     for (int32_t mode : {2, 0}) {
         Job job(source, 1.0, 128, 96, kContainerMkv, QString("box%1.mkv").arg(mode));
         job.host.state.output.outputWidth = 160;
@@ -267,12 +267,12 @@ TEST(ConvertOutputs, NonSquarePixelsAreLetterboxedByTheirDisplayShape) {
 }
 
 TEST(ConvertOutputs, AVideoWithoutSoundGetsSilenceOfItsLength) {
-    test::MediaSpec spec;
-    spec.width = 96;
-    spec.height = 64;
-    spec.seconds = 2.0;
-    spec.audio = false;
-    const QString source = Sources::Get().Make("silent.mkv", spec);
+    test::MediaSpec clip;
+    clip.width = 96;
+    clip.height = 64;
+    clip.seconds = 2.0;
+    clip.audio = false;
+    const QString source = Sources::Get().Make("silent.mkv", clip);
     Job job(source, 2.0, 96, 64, kContainerMkv, "silent-out.mkv");
     job.host.state.trimStart = kSecond / 2;
     const test::MediaFacts facts = job.Run();

@@ -28,13 +28,13 @@ QString LongClip() {
     static QTemporaryDir dir;
     static QString path;
     if (path.isEmpty()) {
-        test::MediaSpec spec;
-        spec.width = 64;
-        spec.height = 48;
-        spec.seconds = 60.0;
+        test::MediaSpec clip;
+        clip.width = 64;
+        clip.height = 48;
+        clip.seconds = 60.0;
         const QString file = dir.filePath("long.mkv");
         QString log;
-        EXPECT_TRUE(test::MakeMedia(file, spec, &log)) << log.toStdString();
+        EXPECT_TRUE(test::MakeMedia(file, clip, &log)) << log.toStdString();
         path = file;
     }
     return path;

@@ -41,13 +41,13 @@ protected:
 } // namespace
 
 TEST_F(GuiConvertTest, TheMarkedPartConvertsIntoAPlayableMatroskaFile) {
-    MediaSpec spec;
-    spec.width = 160;
-    spec.height = 120;
-    spec.seconds = 6.0;
+    MediaSpec clip;
+    clip.width = 160;
+    clip.height = 120;
+    clip.seconds = 6.0;
     const QString source = dir_.filePath("source clip.mkv");
     QString log;
-    ASSERT_TRUE(MakeMedia(source, spec, &log)) << log.toStdString();
+    ASSERT_TRUE(MakeMedia(source, clip, &log)) << log.toStdString();
     const QString output = dir_.filePath("out.mkv");
     OpenAndShow(source, output);
 
@@ -87,14 +87,14 @@ TEST_F(GuiConvertTest, TheMarkedPartConvertsIntoAPlayableMatroskaFile) {
 }
 
 TEST_F(GuiConvertTest, StopLeavesAPlayablePartialFile) {
-    MediaSpec spec;
-    spec.width = 640;
-    spec.height = 480;
-    spec.seconds = 60.0;
-    spec.audio = false;
+    MediaSpec clip;
+    clip.width = 640;
+    clip.height = 480;
+    clip.seconds = 60.0;
+    clip.audio = false;
     const QString source = dir_.filePath("long.mkv");
     QString log;
-    ASSERT_TRUE(MakeMedia(source, spec, &log)) << log.toStdString();
+    ASSERT_TRUE(MakeMedia(source, clip, &log)) << log.toStdString();
     const QString output = dir_.filePath("partial.mkv");
     OpenAndShow(source, output);
     // A slow encoder, as chosen in Output options, so that the job is still

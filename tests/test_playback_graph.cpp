@@ -35,21 +35,21 @@ public:
         return media;
     }
     QString Path(const QString& name) const { return dir_.filePath(name); }
-    QString Make(const QString& name, const test::MediaSpec& spec) {
+    QString Make(const QString& name, const test::MediaSpec& clip) {
         const QString path = Path(name);
         if (!QFile::exists(path)) {
             QString log;
-            EXPECT_TRUE(test::MakeMedia(path, spec, &log)) << log.toStdString();
+            EXPECT_TRUE(test::MakeMedia(path, clip, &log)) << log.toStdString();
         }
         return path;
     }
     QString Clip(test::Container container) {
         static const char* names[] = {"clip.mkv", "clip.mp4", "clip.avi", "clip.ogg"};
-        test::MediaSpec spec;
-        spec.container = container;
-        spec.width = 160;
-        spec.height = 120;
-        return Make(names[int(container)], spec);
+        test::MediaSpec clip;
+        clip.container = container;
+        clip.width = 160;
+        clip.height = 120;
+        return Make(names[int(container)], clip);
     }
 
 private:
@@ -135,13 +135,13 @@ TEST(PlaybackGraph, EveryContainerRendersWithSizeRateAndLength) {
 }
 
 TEST(PlaybackGraph, LengthOfAnEightyThreePointSevenSecondFile) {
-    test::MediaSpec spec;
-    spec.width = 64;
-    spec.height = 48;
-    spec.fpsNum = 10;
-    spec.seconds = 83.7;
-    spec.audio = false;
-    const QString path = PlaybackMedia::Get().Make("len83.mkv", spec);
+    test::MediaSpec clip;
+    clip.width = 64;
+    clip.height = 48;
+    clip.fpsNum = 10;
+    clip.seconds = 83.7;
+    clip.audio = false;
+    const QString path = PlaybackMedia::Get().Make("len83.mkv", clip);
     const test::MediaFacts facts = test::Discover(path);
     ASSERT_TRUE(facts.ok) << facts.raw.toStdString();
     auto graph = Rendered(path);
@@ -155,12 +155,12 @@ TEST(PlaybackGraph, LengthOfAnEightyThreePointSevenSecondFile) {
 }
 
 TEST(PlaybackGraph, PalFrameSizeAndTwentyFiveFramesPerSecond) {
-    test::MediaSpec spec;
-    spec.width = 720;
-    spec.height = 576;
-    spec.seconds = 1.0;
-    spec.audio = false;
-    auto graph = Rendered(PlaybackMedia::Get().Make("pal.mkv", spec));
+    test::MediaSpec clip;
+    clip.width = 720;
+    clip.height = 576;
+    clip.seconds = 1.0;
+    clip.audio = false;
+    auto graph = Rendered(PlaybackMedia::Get().Make("pal.mkv", clip));
     ASSERT_TRUE(graph);
     int32_t w = 0, h = 0;
     ASSERT_EQ(graph->GetVideoSize(&w, &h), S_OK);
@@ -247,10 +247,10 @@ TEST(PlaybackGraph, MpegAudioWithoutLengthHeaderIsMeasured) {
 }
 
 TEST(PlaybackGraph, AudioOnlyFileHasNoVideoInterface) {
-    test::MediaSpec spec;
-    spec.container = test::Container::Ogg;
-    spec.video = false;
-    auto graph = Rendered(PlaybackMedia::Get().Make("audio.ogg", spec));
+    test::MediaSpec clip;
+    clip.container = test::Container::Ogg;
+    clip.video = false;
+    auto graph = Rendered(PlaybackMedia::Get().Make("audio.ogg", clip));
     ASSERT_TRUE(graph);
     EXPECT_FALSE(graph->HasVideo());
     EXPECT_TRUE(graph->HasAudio());
@@ -395,14 +395,14 @@ TEST(PlaybackGraph, PlayingToTheEndPostsCompletionOnTheUiThread) {
 }
 
 TEST(PlaybackGraph, FramesAreRgbImagesAtDisplaySize) {
-    test::MediaSpec spec;
-    spec.width = 720;
-    spec.height = 576;
-    spec.seconds = 1.0;
-    spec.audio = false;
-    spec.parNum = 16;
-    spec.parDen = 15;
-    const QString path = PlaybackMedia::Get().Make("pal-wide.mkv", spec);
+    test::MediaSpec clip;
+    clip.width = 720;
+    clip.height = 576;
+    clip.seconds = 1.0;
+    clip.audio = false;
+    clip.parNum = 16;
+    clip.parDen = 15;
+    const QString path = PlaybackMedia::Get().Make("pal-wide.mkv", clip);
     auto graph = PlaybackGraph::Create();
     Watcher watcher;
     watcher.Attach(*graph);
@@ -431,13 +431,13 @@ TEST(PlaybackGraph, FramesAreRgbImagesAtDisplaySize) {
 }
 
 TEST(PlaybackGraph, SeekingToFiftySecondsOfAHundred) {
-    test::MediaSpec spec;
-    spec.width = 64;
-    spec.height = 48;
-    spec.fpsNum = 5;
-    spec.seconds = 100.0;
-    spec.audio = false;
-    const QString path = PlaybackMedia::Get().Make("hundred.mkv", spec);
+    test::MediaSpec clip;
+    clip.width = 64;
+    clip.height = 48;
+    clip.fpsNum = 5;
+    clip.seconds = 100.0;
+    clip.audio = false;
+    const QString path = PlaybackMedia::Get().Make("hundred.mkv", clip);
     auto graph = PlaybackGraph::Create();
     Watcher watcher;
     watcher.Attach(*graph);

@@ -39,10 +39,10 @@ bool RunGstLaunch(const QString& pipeline, QString* log, int timeoutMs) {
     return runTool("gst-launch-1.0", args, log, timeoutMs);
 }
 
-bool MakeMedia(const QString& path, const MediaSpec& spec, QString* log) {
-    const int frames = static_cast<int>(spec.seconds * spec.fpsNum / spec.fpsDen + 0.5);
+bool MakeMedia(const QString& path, const MediaSpec& clip, QString* log) {
+    const int frames = static_cast<int>(clip.seconds * clip.fpsNum / clip.fpsDen + 0.5);
     QString mux, venc, aenc;
-    switch (spec.container) {
+    switch (clip.container) {
     case Container::Mkv:
         mux = "matroskamux";
         venc = "x264enc tune=zerolatency speed-preset=ultrafast key-int-max=25 ! h264parse";
@@ -65,22 +65,22 @@ bool MakeMedia(const QString& path, const MediaSpec& spec, QString* log) {
         break;
     }
     QString desc = QString("%1 name=mux ! filesink location=%2 ").arg(mux, quoted(path));
-    if (spec.video) {
+    if (clip.video) {
         desc += QString("videotestsrc num-buffers=%1 pattern=smpte ! "
                         "video/x-raw,width=%2,height=%3,framerate=%4/%5,format=I420,"
                         "pixel-aspect-ratio=%7/%8 ! videoconvert ! %6 ! queue ! mux. ")
                     .arg(frames)
-                    .arg(spec.width)
-                    .arg(spec.height)
-                    .arg(spec.fpsNum)
-                    .arg(spec.fpsDen)
+                    .arg(clip.width)
+                    .arg(clip.height)
+                    .arg(clip.fpsNum)
+                    .arg(clip.fpsDen)
                     .arg(venc)
-                    .arg(spec.parNum)
-                    .arg(spec.parDen);
+                    .arg(clip.parNum)
+                    .arg(clip.parDen);
     }
-    if (spec.audio) {
+    if (clip.audio) {
         const int samplesPerBuffer = 1024;
-        const int buffers = static_cast<int>(spec.seconds * 44100.0 / samplesPerBuffer + 0.999);
+        const int buffers = static_cast<int>(clip.seconds * 44100.0 / samplesPerBuffer + 0.999);
         desc += QString("audiotestsrc num-buffers=%1 samplesperbuffer=%2 wave=sine ! "
                         "audio/x-raw,rate=44100,channels=2 ! %3 ! queue ! mux. ")
                     .arg(buffers)

@@ -24,7 +24,7 @@ struct MediaSpec {
 };
 
 // Writes the file; false (with the tool's output in `log`) when it fails.
-bool MakeMedia(const QString& path, const MediaSpec& spec, QString* log = nullptr);
+bool MakeMedia(const QString& path, const MediaSpec& clip, QString* log = nullptr);
 
 // Writes a video-only file (Mkv or Mp4) whose frame rate changes midway:
 // `fastFrames` frames at `fastFps`, then `slowFrames` frames at `slowFps`, with
