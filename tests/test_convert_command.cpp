@@ -21,19 +21,11 @@ namespace {
 
 // One small clip for all tests of this file.
 QString Clip() {
-    static QTemporaryDir dir;
-    static QString path;
-    if (path.isEmpty()) {
-        test::MediaSpec clip;
-        clip.width = 96;
-        clip.height = 64;
-        clip.seconds = 2.0;
-        const QString file = dir.filePath("clip.mkv");
-        QString log;
-        EXPECT_TRUE(test::MakeMedia(file, clip, &log)) << log.toStdString();
-        path = file;
-    }
-    return path;
+    test::MediaSpec clip;
+    clip.width = 96;
+    clip.height = 64;
+    clip.seconds = 2.0;
+    return test::SharedMedia("clip.mkv", clip);
 }
 
 struct Fixture {

@@ -25,19 +25,11 @@ namespace {
 // A long, tiny clip: its conversion to a bigger frame takes long enough to
 // be stopped while it runs.
 QString LongClip() {
-    static QTemporaryDir dir;
-    static QString path;
-    if (path.isEmpty()) {
-        test::MediaSpec clip;
-        clip.width = 64;
-        clip.height = 48;
-        clip.seconds = 60.0;
-        const QString file = dir.filePath("long.mkv");
-        QString log;
-        EXPECT_TRUE(test::MakeMedia(file, clip, &log)) << log.toStdString();
-        path = file;
-    }
-    return path;
+    test::MediaSpec clip;
+    clip.width = 64;
+    clip.height = 48;
+    clip.seconds = 60.0;
+    return test::SharedMedia("long.mkv", clip);
 }
 
 struct Fixture {

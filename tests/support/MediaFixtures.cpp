@@ -1,9 +1,11 @@
 #include "support/MediaFixtures.h"
 
 #include <QFile>
+#include <QHash>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 
 namespace orvelin::test {
 
@@ -104,6 +106,19 @@ bool MakeVariableRateMedia(const QString& path, Container container, int fastFra
             .arg(mux, quoted(path)) +
         part.arg(fastFrames).arg(fastFps) + part.arg(slowFrames).arg(slowFps);
     return RunGstLaunch(desc, log, 120000) && QFile::exists(path);
+}
+
+QString SharedMedia(const QString& name, const MediaSpec& clip) {
+    static QTemporaryDir dir;
+    static QHash<QString, QString> made;
+    if (!made.contains(name)) {
+        const QString path = dir.filePath(name);
+        QString log;
+        made.insert(name, MakeMedia(path, clip, &log) ? path : QString());
+        if (made[name].isEmpty())
+            qWarning("could not make %s: %s", qPrintable(name), qPrintable(log));
+    }
+    return made[name];
 }
 
 MediaFacts Discover(const QString& path) {

@@ -32,6 +32,10 @@ bool MakeMedia(const QString& path, const MediaSpec& clip, QString* log = nullpt
 bool MakeVariableRateMedia(const QString& path, Container container, int fastFrames, int fastFps,
                            int slowFrames, int slowFps, QString* log = nullptr);
 
+// A file made once per test program and kept until it ends (for clips that
+// many tests share); an empty path when it cannot be made.
+QString SharedMedia(const QString& name, const MediaSpec& clip);
+
 // Runs gst-launch-1.0 with a pipeline description; false on failure or timeout.
 bool RunGstLaunch(const QString& pipeline, QString* log = nullptr, int timeoutMs = 60000);
 
