@@ -3,14 +3,18 @@
 #include "app/SettingsStore.h"
 #include "mainwnd/ControlIds.h"
 #include "mainwnd/MainDialog.h"
+#include "media/CompressorCatalog.h"
 #include "media/Filter.h"
 #include "options/CompressorCatalog.h"
+#include "options/FilterPropertiesDialog.h"
 #include "preview/PreviewPlayer.h"
 #include "support/MediaFixtures.h"
+#include "support/ModalWatch.h"
 #include "support/TestEnv.h"
 
 #include <QAbstractButton>
 #include <QFile>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -107,8 +111,7 @@ TEST_F(GuiConvertTest, StopLeavesAPlayablePartialFile) {
     Click(IDC_BUTTON_CONVERT);
     ASSERT_EQ(dialog_->State().converting, 1);
     ASSERT_TRUE(WaitFor([&] {
-        return dialog_->ControlText(IDC_STATIC_OUTPUT_INFO) ==
-               "Please wait... Used Time: 00:00:02";
+        return dialog_->ControlText(IDC_STATIC_OUTPUT_INFO) == "Please wait... Used Time: 00:00:02";
     }));
     Click(IDC_BUTTON_CONVERT); // Stop
     EXPECT_EQ(dialog_->State().converting, 0);
@@ -124,10 +127,61 @@ TEST_F(GuiConvertTest, StopLeavesAPlayablePartialFile) {
     Click(IDC_BUTTON_CONVERT);
     ASSERT_EQ(dialog_->State().converting, 1);
     ASSERT_TRUE(WaitFor([&] {
-        return dialog_->ControlText(IDC_STATIC_OUTPUT_INFO) ==
-               "Please wait... Used Time: 00:00:01";
+        return dialog_->ControlText(IDC_STATIC_OUTPUT_INFO) == "Please wait... Used Time: 00:00:01";
     }));
     Click(IDC_BUTTON_CONVERT);
     EXPECT_EQ(dialog_->State().converting, 0);
     ReleaseSelectedCompressors();
+}
+
+// Every container the program writes, chosen by the stored setting, converts
+// through the same buttons (MP4 first shows the filters' settings).
+TEST_F(GuiConvertTest, EachContainerConvertsThroughTheButtons) {
+    MediaSpec clip;
+    clip.width = 160;
+    clip.height = 120;
+    clip.seconds = 2.0;
+    const QString source = dir_.filePath("each.mkv");
+    QString log;
+    ASSERT_TRUE(MakeMedia(source, clip, &log)) << log.toStdString();
+    // MP4 and Ogg cannot carry uncompressed video: their encoders are chosen
+    // as Output options would choose them.
+    struct Case {
+        int format;
+        const char* name;
+        const char* video;
+        const char* audio;
+    } cases[] = {{kContainerMp4, "out.mp4", "x264enc", "avenc_aac"},
+                 {kContainerAvi, "out.avi", nullptr, nullptr},
+                 {kContainerOgm, "out.ogm", "theoraenc", "vorbisenc"}};
+    for (const Case& c : cases) {
+        env_.ui.Clear();
+        env_.settings->WriteInt("Settings", "nOuptputFormat", c.format);
+        const QString output = dir_.filePath(c.name);
+        OpenAndShow(source, output);
+        if (c.video) {
+            SelectedVideoCompressor() = media::BindCompressor(c.video);
+            SelectedAudioCompressor() = media::BindCompressor(c.audio);
+            ASSERT_TRUE(SelectedVideoCompressor() && SelectedAudioCompressor());
+            dialog_->State().output.useVideoCompressor = 1;
+            dialog_->State().output.useAudioCompressor = 1;
+        }
+        bool continued = false;
+        auto watch = WhenModal<FilterPropertiesDialog>(
+            [](FilterPropertiesDialog* d) { d->ContinueButton()->click(); }, &continued);
+        Click(IDC_BUTTON_CONVERT);
+        ASSERT_TRUE(WaitUntilDone(120)) << c.name;
+        EXPECT_EQ(continued, c.format == kContainerMp4) << c.name;
+        EXPECT_TRUE(dialog_->ControlText(IDC_STATIC_OUTPUT_INFO).startsWith("Done"))
+            << c.name << " " << dialog_->ControlText(IDC_STATIC_OUTPUT_INFO).toStdString() << " "
+            << env_.ui.MessageTexts().join("|").toStdString();
+        const MediaFacts facts = Discover(output);
+        ASSERT_TRUE(facts.ok) << c.name << facts.raw.toStdString();
+        EXPECT_NEAR(facts.durationSeconds, 2.0, 0.05) << c.name;
+        EXPECT_EQ(facts.width, 160) << c.name;
+        EXPECT_EQ(facts.videoStreams, 1) << c.name;
+        EXPECT_EQ(facts.audioStreams, 1) << c.name;
+        dialog_.reset();
+        ReleaseSelectedCompressors();
+    }
 }
