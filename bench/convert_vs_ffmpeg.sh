@@ -7,6 +7,10 @@
 # written at 640x360 and 25 fps with x264 at 800 kbit/s, preset medium, and
 # 16-bit PCM sound, into Matroska.
 #
+# Both sides encode with the same x264 settings: x264enc rate-controls with
+# a VBV buffer of 600 ms at the bit rate by default, so ffmpeg gets -maxrate
+# and -bufsize to match (the settings strings stored in both files agree).
+#
 # Needs ffmpeg, GNU time (/usr/bin/time), gst-discoverer-1.0 and the build
 # dependencies of the program. Environment:
 #   RUNS=3                 runs of each side (the median counts)
@@ -42,26 +46,29 @@ fi
 
 start=5 end=25 width=640 height=360 fps=25 kbps=800 preset=medium
 
-# Runs a command under GNU time; prints "seconds kilobytes cpu-seconds".
+# Runs a command under GNU time with its output in the log named first;
+# prints "seconds kilobytes cpu-seconds".
 measure() {
-    local log="$work/time.log"
-    /usr/bin/time -f "%e %M %U %S" -o "$log" "$@" >"$work/run.log" 2>&1 ||
-        { cat "$work/run.log" >&2; return 1; }
+    local out="$1"
+    shift
+    local log="$out.time"
+    /usr/bin/time -f "%e %M %U %S" -o "$log" "$@" >"$out" 2>&1 ||
+        { cat "$out" >&2; return 1; }
     awk '{ printf "%s %s %.2f\n", $1, $2, $3 + $4 }' "$log"
 }
 
 run_orvelin() {
     rm -f "$work/orvelin.mkv"
-    measure "$driver" "$source" "$work/orvelin.mkv" $start $end $width $height $fps $kbps $preset
+    measure "$work/orvelin.log" "$driver" "$source" "$work/orvelin.mkv" $start $end $width $height $fps $kbps $preset
     # The driver says how long the conversion itself took (Convert to Done).
-    sed -n 's/^orvelin: \([0-9.]*\) s.*/\1/p' "$work/run.log" >>"$work/engine-times"
+    sed -n 's/^orvelin: \([0-9.]*\) s.*/\1/p' "$work/orvelin.log" >>"$work/engine-times"
 }
 
 run_ffmpeg() {
     rm -f "$work/ffmpeg.mkv"
-    measure ffmpeg -nostdin -y -loglevel error -ss $start -to $end -i "$source" \
+    measure "$work/ffmpeg.log" ffmpeg -nostdin -y -loglevel error -ss $start -to $end -i "$source" \
         -vf scale=$width:$height -r $fps \
-        -c:v libx264 -preset $preset -b:v ${kbps}k \
+        -c:v libx264 -preset $preset -b:v ${kbps}k -maxrate ${kbps}k -bufsize $((kbps * 600 / 1000))k \
         -c:a pcm_s16le -ar 44100 -ac 2 "$work/ffmpeg.mkv"
 }
 
