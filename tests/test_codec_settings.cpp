@@ -1,8 +1,8 @@
 // Filter settings: the property model of a filter, its saved state, the
 // property editor, the filter properties dialog and the codec Settings
 // button's matching and remembered state.
-#include "media/CompressorCatalog.h"
-#include "media/CompressorTrial.h"
+#include "media/EncoderRegistry.h"
+#include "media/encoders/CompressorTrial.h"
 #include "media/Filter.h"
 #include "options/CodecSettings.h"
 #include "options/CompressorCatalog.h"

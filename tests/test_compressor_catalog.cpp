@@ -1,8 +1,8 @@
 // The compressor catalogue: what it lists really encodes, in a stable order,
 // behind the fixed first entries, bound by position, with the preferred
 // defaults and the stored-position rules.
-#include "media/CompressorCatalog.h"
-#include "media/CompressorTrial.h"
+#include "media/EncoderRegistry.h"
+#include "media/encoders/CompressorTrial.h"
 #include "options/CodecSettings.h"
 #include "options/CompressorCatalog.h"
 #include "support/MediaFixtures.h"

@@ -3,7 +3,7 @@
 // DivX feedback value, and the reports of a build that cannot start.
 #include "convert/ConversionController.h"
 #include "convert/ConvertSupport.h"
-#include "media/CompressorCatalog.h"
+#include "media/EncoderRegistry.h"
 #include "options/CompressorCatalog.h"
 #include "support/ConvertTestHost.h"
 #include "support/MediaFixtures.h"

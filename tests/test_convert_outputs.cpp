@@ -5,7 +5,7 @@
 #include "convert/ConversionController.h"
 #include "convert/TimelineBuilder.h"
 #include "media/CaptureGraphBuilder.h"
-#include "media/CompressorCatalog.h"
+#include "media/EncoderRegistry.h"
 #include "media/ErrorText.h"
 #include "media/RenderEngine.h"
 #include "media/TransitionPatterns.h"

@@ -3,7 +3,7 @@
 // (two queued together, an error), and the controls coming back.
 #include "convert/ConversionController.h"
 #include "convert/ConvertSupport.h"
-#include "media/CompressorCatalog.h"
+#include "media/EncoderRegistry.h"
 #include "media/Filter.h"
 #include "options/CompressorCatalog.h"
 #include "support/ConvertTestHost.h"

@@ -7,7 +7,7 @@
 #include "media/ErrorText.h"
 #include "media/Timeline.h"
 #include "media/TransitionPatterns.h"
-#include "media/VideoPlacement.h"
+#include "media/playback/VideoPlacement.h"
 #include "support/ScriptedUi.h"
 
 #include <QTemporaryDir>

@@ -3,7 +3,7 @@
 #include "app/SettingsStore.h"
 #include "mainwnd/ControlIds.h"
 #include "mainwnd/MainDialog.h"
-#include "media/CompressorCatalog.h"
+#include "media/EncoderRegistry.h"
 #include "media/Filter.h"
 #include "options/CompressorCatalog.h"
 #include "options/FilterPropertiesDialog.h"

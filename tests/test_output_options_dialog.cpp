@@ -2,7 +2,7 @@
 // Default, OK with its checks and stored values, Cancel, the Settings button.
 #include "app/SettingsStore.h"
 #include "controls/DialogUnits.h"
-#include "media/CompressorCatalog.h"
+#include "media/EncoderRegistry.h"
 #include "options/CodecSettings.h"
 #include "options/CompressorCatalog.h"
 #include "options/OutputOptionsDialog.h"

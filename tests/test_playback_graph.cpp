@@ -1,8 +1,8 @@
 // The playback graph over real media files made at test time: what the probe
 // reads (length, size, frame period), the files it must refuse quickly, and
 // playback with frames and events reaching the UI thread.
-#include "media/GraphEvents.h"
-#include "media/MediaScan.h"
+#include "media/core/GraphEvents.h"
+#include "media/playback/MediaScan.h"
 #include "media/PipelineRelease.h"
 #include "media/PlaybackGraph.h"
 #include "support/MediaFixtures.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "media/CompressorCatalog.h"
+#include "media/EncoderRegistry.h"
 #include "media/Filter.h"
 
 #include <QHash>

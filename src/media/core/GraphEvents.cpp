@@ -1,6 +1,6 @@
-#include "media/GraphEvents.h"
+#include "media/core/GraphEvents.h"
 
-#include "media/QueuedReceiver.h"
+#include "media/core/QueuedReceiver.h"
 
 #include <mutex>
 

@@ -1,4 +1,4 @@
-#include "media/PipelineActivity.h"
+#include "media/core/PipelineActivity.h"
 
 #include <gst/gst.h>
 

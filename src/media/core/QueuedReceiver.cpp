@@ -1,4 +1,4 @@
-#include "media/QueuedReceiver.h"
+#include "media/core/QueuedReceiver.h"
 
 #include <QObject>
 

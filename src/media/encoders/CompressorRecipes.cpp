@@ -1,4 +1,4 @@
-#include "media/CompressorRecipes.h"
+#include "media/encoders/CompressorRecipes.h"
 
 #include <deque>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "media/CompressorTrial.h"
+#include "media/encoders/CompressorTrial.h"
 
 #include <gst/gst.h>
 

@@ -1,7 +1,7 @@
-#include "media/CompressorCatalog.h"
+#include "media/EncoderRegistry.h"
 
-#include "media/CompressorRecipes.h"
-#include "media/GstFilterImpl.h"
+#include "media/encoders/CompressorRecipes.h"
+#include "media/encoders/GstFilterImpl.h"
 
 #include <gst/gst.h>
 

@@ -1,7 +1,7 @@
 #include "media/FilterGraph.h"
 
 #include "media/ErrorText.h"
-#include "media/FilterGraphImpl.h"
+#include "media/encoders/FilterGraphImpl.h"
 
 namespace orvelin::media {
 

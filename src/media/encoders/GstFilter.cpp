@@ -1,6 +1,6 @@
-#include "media/GstFilter.h"
+#include "media/encoders/GstFilter.h"
 
-#include "media/GstFilterImpl.h"
+#include "media/encoders/GstFilterImpl.h"
 
 #include <QStringList>
 

@@ -1,6 +1,6 @@
 // Property values as text and back: what the property editor shows and what a
 // filter's saved state holds.
-#include "media/GstFilterImpl.h"
+#include "media/encoders/GstFilterImpl.h"
 
 #include <QRegularExpression>
 

@@ -1,6 +1,6 @@
-#include "media/FrameMailbox.h"
+#include "media/playback/FrameMailbox.h"
 
-#include "media/QueuedReceiver.h"
+#include "media/core/QueuedReceiver.h"
 
 namespace orvelin::media {
 

@@ -1,13 +1,13 @@
-#include "media/GstPlaybackGraph.h"
+#include "media/playback/GstPlaybackGraph.h"
 
-#include "media/FrameMailbox.h"
-#include "media/MediaScan.h"
-#include "media/PipelineActivity.h"
+#include "media/playback/FrameMailbox.h"
+#include "media/playback/MediaScan.h"
+#include "media/core/PipelineActivity.h"
 #include "media/PipelineRelease.h"
-#include "media/PlaybackBus.h"
-#include "media/PlaybackErrors.h"
-#include "media/PlaybackFileCheck.h"
-#include "media/PlaybackSinks.h"
+#include "media/playback/PlaybackBus.h"
+#include "media/playback/PlaybackErrors.h"
+#include "media/playback/PlaybackFileCheck.h"
+#include "media/playback/PlaybackSinks.h"
 
 #include <QFile>
 #include <QFileInfo>

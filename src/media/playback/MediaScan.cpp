@@ -1,4 +1,4 @@
-#include "media/MediaScan.h"
+#include "media/playback/MediaScan.h"
 
 #include "media/PipelineRelease.h"
 

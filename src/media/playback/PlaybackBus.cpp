@@ -1,6 +1,6 @@
-#include "media/PlaybackBus.h"
+#include "media/playback/PlaybackBus.h"
 
-#include "media/PlaybackErrors.h"
+#include "media/playback/PlaybackErrors.h"
 
 #include <gst/gst.h>
 #include <gst/pbutils/pbutils.h>

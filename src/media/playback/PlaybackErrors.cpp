@@ -1,4 +1,4 @@
-#include "media/PlaybackErrors.h"
+#include "media/playback/PlaybackErrors.h"
 
 #include "media/PlaybackGraph.h"
 

@@ -1,4 +1,4 @@
-#include "media/PlaybackFileCheck.h"
+#include "media/playback/PlaybackFileCheck.h"
 
 #include "media/PlaybackGraph.h"
 

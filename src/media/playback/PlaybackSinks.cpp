@@ -1,6 +1,6 @@
-#include "media/PlaybackSinks.h"
+#include "media/playback/PlaybackSinks.h"
 
-#include "media/FrameMailbox.h"
+#include "media/playback/FrameMailbox.h"
 
 #include <QImage>
 #include <gst/app/gstappsink.h>

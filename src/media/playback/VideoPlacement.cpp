@@ -1,4 +1,4 @@
-#include "media/VideoPlacement.h"
+#include "media/playback/VideoPlacement.h"
 
 #include "media/Timeline.h"
 

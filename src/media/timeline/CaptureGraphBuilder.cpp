@@ -1,8 +1,8 @@
 #include "media/CaptureGraphBuilder.h"
 
 #include "media/ErrorText.h"
-#include "media/FilterGraphImpl.h"
-#include "media/OutputChain.h"
+#include "media/encoders/FilterGraphImpl.h"
+#include "media/timeline/OutputChain.h"
 
 namespace orvelin::media {
 

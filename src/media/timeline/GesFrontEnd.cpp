@@ -1,11 +1,11 @@
-#include "media/GesFrontEnd.h"
+#include "media/timeline/GesFrontEnd.h"
 
 #include <gst/controller/gstinterpolationcontrolsource.h>
 #include <gst/pbutils/pbutils.h>
 
 #include "media/ErrorText.h"
 #include "media/TransitionPatterns.h"
-#include "media/VideoPlacement.h"
+#include "media/playback/VideoPlacement.h"
 
 #include <QFileInfo>
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "media/OutputChain.h"
+#include "media/timeline/OutputChain.h"
 
 #include "media/ErrorText.h"
 

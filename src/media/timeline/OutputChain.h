@@ -3,7 +3,7 @@
 // The chain from a timeline output to a multiplexer or a default output; for
 // the media seam only.
 
-#include "media/FilterGraphImpl.h"
+#include "media/encoders/FilterGraphImpl.h"
 
 namespace orvelin::media {
 

@@ -1,11 +1,11 @@
 // The editing services (and GIO with them) come before any Qt header.
-#include "media/GesFrontEnd.h"
+#include "media/timeline/GesFrontEnd.h"
 
 #include "media/RenderEngine.h"
 
 #include "media/ErrorText.h"
-#include "media/FilterGraphImpl.h"
-#include "media/OutputChain.h"
+#include "media/encoders/FilterGraphImpl.h"
+#include "media/timeline/OutputChain.h"
 
 #include <QCoreApplication>
 #include <QThread>
