@@ -9,8 +9,11 @@
 #include "lang/LanguagePack.h"
 #include "media/ErrorText.h"
 
+#include <QFile>
+#include <cmath>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 namespace orvelin {
 
@@ -29,6 +32,7 @@ ConversionController::~ConversionController() {
     if (job_.mediaControl)
         job_.mediaControl->Stop(); // leaves a playable file behind
     job_.Discard();
+    FinishFiles(true);
 }
 
 bool ConversionController::Converting() const {
@@ -82,6 +86,8 @@ bool ConversionController::ConfirmNoCompressor() {
 }
 
 void ConversionController::OnConvertClicked() {
+    if (settingUp_)
+        return;
     MainState& state = host_.State();
     UiServices& ui = host_.Ui();
     QWidget* owner = host_.OwnerWidget();
@@ -114,25 +120,70 @@ void ConversionController::OnConvertClicked() {
         ui.FrameworkMessageBox(owner, EmptyStretchText());
         return;
     }
+    // Stored settings that cannot make a file are refused before anything
+    // is asked.
+    const OutputSettings& out = state.output;
+    if (out.outputFormat < kContainerAvi || out.outputFormat > kContainerOgm) {
+        ui.FrameworkMessageBox(owner, UnsupportedContainerText(out.outputFormat));
+        return;
+    }
+    if (out.frameRateIndex != 0 && !UsableFrameRate(out.outputFrameRate)) {
+        ui.FrameworkMessageBox(owner, UnusableFrameRateText(out.outputFrameRate));
+        return;
+    }
+    // Writing over a file that is being read would destroy it.
+    if (const QString* source = OutputSource(); source) {
+        ui.FrameworkMessageBox(owner, OutputIsSourceText(out.outputPath));
+        return;
+    }
     bool replace = false;
     if (!ConfirmReplace(&replace))
         return;
     AskFrameRate();
     if (!ConfirmNoCompressor())
         return;
-    // Every question is answered: only now does the old file go.
-    if (replace) {
-        std::error_code ignored;
-        std::filesystem::remove(std::filesystem::path(state.output.outputPath.toStdString()),
-                                ignored);
+    if (!UsableFrameRate(out.outputFrameRate)) {
+        ui.FrameworkMessageBox(owner, UnusableFrameRateText(out.outputFrameRate));
+        return;
     }
+    // The old file stays until the new one is written: the job writes beside
+    // it and replaces it at the end.
     StartJob();
+}
+
+bool ConversionController::UsableFrameRate(double rate) {
+    return std::isfinite(rate) && rate > 0.0 && rate <= 1000.0;
+}
+
+const QString* ConversionController::OutputSource() const {
+    const MainState& state = host_.State();
+    const QString& output = state.output.outputPath;
+    for (const std::vector<ClipEntry>* list : {&state.items, &state.music}) {
+        for (const ClipEntry& entry : *list) {
+            if (SameFile(entry.path, output))
+                return &entry.path;
+        }
+    }
+    return nullptr;
 }
 
 void ConversionController::StartJob() {
     MainState& state = host_.State();
     // What a failed build may have left behind goes before a new job starts.
     job_.Discard();
+    // Loading the sources runs the event loop: until the job runs or has
+    // failed, no command of the window may start, stop or change anything.
+    settingUp_ = true;
+    host_.BlockCommands(true);
+    files_ = RunFiles{};
+    files_.output = state.output.outputPath;
+    files_.partial = PartialOutputPath(files_.output);
+    for (const std::vector<ClipEntry>* list : {&state.items, &state.music}) {
+        for (const ClipEntry& entry : *list)
+            files_.sources.emplace_back(entry.path, StampOf(entry.path));
+    }
+    RemoveFile(files_.partial); // left by a program that did not end
+    job_.writePath = files_.partial;
     TimelineBuilder timelineBuilder(state, host_.Ui(), host_.OwnerWidget());
     timelineBuilder.CreateTimeline(&job_.timeline);
     OutputGraphBuilder::Callbacks callbacks;
@@ -141,8 +192,51 @@ void ConversionController::StartJob() {
     callbacks.onRunning = [this] { EnterRunningState(); };
     OutputGraphBuilder graphBuilder(host_, job_, *windowsMedia_, std::move(callbacks));
     graphBuilder.RenderTimelineToFile(job_.timeline);
-    if (state.converting == 0)
+    if (state.converting == 0) {
         job_.Discard(); // the build failed and has said why
+        RemoveFile(files_.partial);
+        files_ = RunFiles{};
+    }
+    settingUp_ = false;
+    host_.BlockCommands(false);
+    if (state.converting != 0) {
+        host_.DisableEditControls();
+        // Events that came while the job was set up are read now.
+        QMetaObject::invokeMethod(
+            this, [this] { OnGraphNotify(); }, Qt::QueuedConnection);
+    }
+}
+
+void ConversionController::RemoveFile(const QString& path) {
+    if (path.isEmpty())
+        return;
+    std::error_code ignored;
+    std::filesystem::remove(std::filesystem::path(QFile::encodeName(path).toStdString()), ignored);
+}
+
+QString ConversionController::FinishFiles(bool keep) {
+    const RunFiles files = std::exchange(files_, RunFiles{});
+    if (files.partial.isEmpty())
+        return {};
+    if (!keep) {
+        RemoveFile(files.partial);
+        return {};
+    }
+    // The finished file replaces the old output in one step.
+    std::error_code error;
+    std::filesystem::rename(std::filesystem::path(QFile::encodeName(files.partial).toStdString()),
+                            std::filesystem::path(QFile::encodeName(files.output).toStdString()),
+                            error);
+    if (error) {
+        RemoveFile(files.partial);
+        return QStringLiteral("%1 cannot be written: %2")
+            .arg(files.output, QString::fromLocal8Bit(error.message()));
+    }
+    for (const auto& [path, stamp] : files.sources) {
+        if (StampOf(path) != stamp)
+            return SourceChangedText(path);
+    }
+    return {};
 }
 
 void ConversionController::EnterRunningState() {
@@ -153,7 +247,7 @@ void ConversionController::EnterRunningState() {
 }
 
 void ConversionController::OnTimer(int timerId) {
-    if (timerId != kTimerConvertProgress)
+    if (timerId != kTimerConvertProgress || settingUp_)
         return;
     MainState& state = host_.State();
     ++state.elapsedSeconds;
@@ -181,13 +275,23 @@ void ConversionController::EndJob(const QString& statusText) {
 }
 
 HRESULT ConversionController::StopConversion() {
+    if (settingUp_)
+        return S_OK; // the job is not running yet
     const OutputSettings& out = host_.State().output;
     EndJob(DoneText(out.outputPath, out.outputWidth, out.outputHeight));
+    // A stopped job keeps what it wrote so far.
+    const QString problem = FinishFiles(true);
+    if (!problem.isEmpty()) {
+        host_.SetStatusText(FailedText(problem));
+        host_.Ui().FrameworkMessageBox(host_.OwnerWidget(), problem);
+    }
     return S_OK;
 }
 
 HRESULT ConversionController::OnGraphNotify() {
     HRESULT last = S_OK;
+    if (settingUp_)
+        return last; // read once the job runs
     media::GraphEvent event;
     while (job_.mediaEvent && media::Succeeded(job_.mediaEvent->Events().GetEvent(&event))) {
         if (!Converting())
@@ -199,6 +303,7 @@ HRESULT ConversionController::OnGraphNotify() {
             // instead of "Done".
             const QString text = event.text.isEmpty() ? media::GetErrorText(event.hr) : event.text;
             EndJob(FailedText(text));
+            FinishFiles(false); // a failed file is no output
             host_.Ui().FrameworkMessageBox(host_.OwnerWidget(), text);
             last = event.hr;
         }

@@ -1,12 +1,15 @@
 #pragma once
 
 #include "convert/ConversionJob.h"
+#include "convert/ConvertSupport.h"
 #include "convert/WindowsMediaStep.h"
 #include "media/MediaPlatform.h"
 
 #include <QObject>
 #include <QTimer>
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace orvelin {
 
@@ -35,6 +38,9 @@ public:
     media::HRESULT OnGraphNotify();
 
     bool Converting() const;
+    // True while a job is being set up: the event loop runs, but no command
+    // may act.
+    bool SettingUp() const { return settingUp_; }
     bool ProgressTimerActive() const { return progressTimer_.isActive(); }
     const ConversionJob& Job() const { return job_; }
     // Replaces the Windows Media part of the output graph (WMV, ASF).
@@ -48,11 +54,26 @@ private:
     bool ConfirmReplace(bool* replace);
     void AskFrameRate();
     bool ConfirmNoCompressor();
+    static bool UsableFrameRate(double rate);
+    // The clip or music entry that is the output file itself, or nullptr.
+    const QString* OutputSource() const;
+    static void RemoveFile(const QString& path);
+    // The end of the job's files: the written file replaces the output
+    // (`keep`) or is removed. Answers what went wrong, empty when nothing.
+    QString FinishFiles(bool keep);
+
+    struct RunFiles {
+        QString output;
+        QString partial;
+        std::vector<std::pair<QString, FileStamp>> sources;
+    };
 
     ConvertHost& host_;
     ConversionJob job_;
     QTimer progressTimer_;
     std::unique_ptr<WindowsMediaStep> windowsMedia_;
+    RunFiles files_;
+    bool settingUp_ = false;
 };
 
 } // namespace orvelin

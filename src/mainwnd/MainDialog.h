@@ -8,6 +8,8 @@
 #include <QString>
 #include <map>
 #include <memory>
+#include <utility>
+#include <vector>
 
 class QLabel;
 class QAbstractButton;
@@ -44,6 +46,9 @@ public:
     void EnablePlaybackControls();
     void DisableEditControls() override;
     void EnableEditControls() override;
+    void BlockCommands(bool block) override;
+    // True while a conversion is set up: commands are refused.
+    bool CommandsBlocked() const { return commandsBlocked_; }
 
     // What the conversion changes on the main window.
     UiServices& Ui() override;
@@ -100,6 +105,8 @@ private:
     SeekSlider* slider_ = nullptr;
     bool initialized_ = false;
     bool closing_ = false;
+    bool commandsBlocked_ = false;
+    std::vector<std::pair<QWidget*, bool>> blockedControls_; // with their enabled state
 };
 
 } // namespace orvelin
