@@ -160,3 +160,72 @@ TEST_F(GuiConvertSafetyTest, ClicksDuringSetUpStartNothing) {
     EXPECT_NEAR(facts.durationSeconds, 3.0, 0.05);
     EXPECT_FALSE(QFileInfo::exists(dir_.filePath(".out.orvelin-partial.mkv")));
 }
+
+namespace {
+void WriteText(const QString& path, const QByteArray& text) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text);
+}
+QByteArray ReadText(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+} // namespace
+
+// A stored frame rate that is no rate, or a container index that names no
+// container, is refused at Convert: nothing is asked, written or deleted.
+TEST_F(GuiConvertSafetyTest, UnusableStoredSettingsAreRefusedBeforeAnythingIsTouched) {
+    const QString source = SmallClip("safety-settings.mkv");
+    const QString output = dir_.filePath("kept.mkv");
+    for (const char* rate : {"abc", "nan", "inf", "1e309", "-25", "0"}) {
+        env_.settings->WriteInt("Settings", "OutputFrameRateIndex", 6);
+        env_.settings->WriteString("Settings", "OutputFrameRate", rate);
+        OpenAndShow(source, output);
+        WriteText(output, "keep me");
+        env_.ui.Clear();
+        env_.ui.messageAnswers = {IdYes, IdYes, IdYes};
+        Click(IDC_BUTTON_CONVERT);
+        EXPECT_EQ(dialog_->State().converting, 0) << rate;
+        ASSERT_EQ(env_.ui.Messages().size(), 1u) << rate << " " << Messages().toStdString();
+        EXPECT_TRUE(env_.ui.Messages().front().text.contains("frame rate")) << Messages().toStdString();
+        EXPECT_EQ(ReadText(output), "keep me") << rate;
+        EXPECT_FALSE(Status().startsWith("Done")) << Status().toStdString();
+        dialog_.reset();
+    }
+    env_.settings->WriteInt("Settings", "OutputFrameRateIndex", 1);
+    for (int format : {7, 19, -1, 1000}) {
+        env_.settings->WriteInt("Settings", "nOuptputFormat", format);
+        OpenAndShow(source, output);
+        env_.ui.Clear();
+        env_.ui.messageAnswers = {IdYes, IdYes, IdYes};
+        Click(IDC_BUTTON_CONVERT);
+        EXPECT_EQ(dialog_->State().converting, 0) << format;
+        ASSERT_EQ(env_.ui.Messages().size(), 1u) << format << " " << Messages().toStdString();
+        EXPECT_TRUE(env_.ui.Messages().front().text.contains("output format"))
+            << Messages().toStdString();
+        EXPECT_EQ(ReadText(output), "keep me") << format;
+        EXPECT_FALSE(Status().startsWith("Done")) << Status().toStdString();
+        dialog_.reset();
+    }
+}
+
+// The old output goes only when the new one is written: a conversion that
+// cannot be made leaves it as it was, and no partial file behind.
+TEST_F(GuiConvertSafetyTest, AFailedConversionKeepsThePreviousOutput) {
+    // MP4 cannot carry uncompressed video, so without compressors the job fails.
+    env_.settings->WriteInt("Settings", "nOuptputFormat", kContainerMp4);
+    const QString output = dir_.filePath("previous.mp4");
+    OpenAndShow(SmallClip("safety-failed.mkv"), output);
+    WriteText(output, "the previous output");
+    env_.ui.Clear();
+    env_.ui.messageAnswers = {IdYes, IdYes, IdYes, IdYes};
+    Click(IDC_BUTTON_CONVERT);
+    ASSERT_TRUE(WaitUntilIdle(60));
+    EXPECT_GE(env_.ui.Messages().size(), 3u) << Messages().toStdString();
+    EXPECT_FALSE(Status().startsWith("Done")) << Status().toStdString();
+    EXPECT_EQ(ReadText(output), "the previous output");
+    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList{"previous.mp4"});
+    EXPECT_TRUE(dialog_->Control(IDC_BUTTON_OPEN_VIDEO)->isEnabled());
+}
