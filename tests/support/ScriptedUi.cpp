@@ -3,8 +3,8 @@
 namespace orvelin::test {
 
 int ScriptedUi::MessageBox(QWidget* owner, const QString& text, const QString& caption,
-                           MsgButtons buttons, MsgIcon) {
-    UiCall call{UiCall::Message, text, caption, buttons, owner != nullptr, {}, {}};
+                           MsgButtons buttons, MsgIcon icon) {
+    UiCall call{UiCall::Message, text, caption, buttons, owner != nullptr, {}, {}, icon};
     calls.push_back(call);
     if (onMessage)
         onMessage(call);
@@ -59,6 +59,10 @@ bool ScriptedUi::OpenUrl(const QString& url) {
 bool ScriptedUi::StartProcess(const QString& program, const QStringList& arguments) {
     calls.push_back({UiCall::Process, program, {}, MsgButtons::Ok, false, {}, arguments});
     return processResult;
+}
+
+QString ScriptedUi::HtmlAssociationCommand() {
+    return htmlCommand;
 }
 
 std::vector<UiCall> ScriptedUi::Messages() const {
