@@ -29,9 +29,12 @@ std::optional<QString> ScriptedUi::AnswerFile(UiCall::Kind kind, const FileDialo
         {kind, {}, request.title, MsgButtons::Ok, request.owner != nullptr, request, {}});
     if (fileAnswers.empty())
         return std::nullopt;
-    auto answer = fileAnswers.front();
+    const bool answered = fileAnswers.front().has_value();
+    const QString name = answered ? *fileAnswers.front() : QString();
     fileAnswers.pop_front();
-    return answer;
+    if (!answered)
+        return std::nullopt;
+    return name;
 }
 
 std::optional<QString> ScriptedUi::OpenFileName(const FileDialogRequest& request) {
