@@ -9,8 +9,8 @@
 
 namespace orvelin {
 
-bool LanguagePack::ResolveLocale(const QString& name, QString& localeName,
-                                 int32_t& primaryLanguage, int32_t& subLanguage) {
+bool LanguagePack::ResolveLocale(const QString& name, QString& localeName, int32_t& primaryLanguage,
+                                 int32_t& subLanguage) {
     QString lower = name.toLower();
     const PackEncoding kind = DetectEncoding(name);
     if (kind == PackEncoding::Utf8)

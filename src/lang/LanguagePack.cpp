@@ -132,8 +132,8 @@ bool LanguagePack::Load(const QString& name) {
         codePage_ = 0;
     }
 
-    packPath_ = baseFolder_ + QStringLiteral("/language/") + ListedName(name) +
-                QStringLiteral(".ini");
+    packPath_ =
+        baseFolder_ + QStringLiteral("/language/") + ListedName(name) + QStringLiteral(".ini");
     profile_.Open(packPath_);
 
     // One pass over each section for all of its keys.

@@ -63,8 +63,7 @@ public:
                        int32_t& subLanguage);
     // The value of a key in the loaded pack file, decoded to text; `defaultText`
     // when the file has none.
-    QString ReadEntry(const QString& section, const QString& key,
-                      const QString& defaultText) const;
+    QString ReadEntry(const QString& section, const QString& key, const QString& defaultText) const;
     // Backslash-t, backslash-n and backslash-r become a tab, a line feed and a
     // carriage return.
     static void ExpandEscapes(QString& text);

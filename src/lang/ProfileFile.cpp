@@ -117,12 +117,13 @@ const ProfileFile::Section& ProfileFile::FindSection(const QByteArray& lowerName
 }
 
 template <typename Visit> void ProfileFile::ForEachKey(const Section& section, Visit visit) const {
-    ForEachLine(text_, section.begin, section.end, [&](const char* begin, const char* end, qsizetype) {
-        const char* equals = static_cast<const char*>(std::memchr(begin, '=', end - begin));
-        if (!equals)
-            return true;
-        return visit(AsciiLower(Trimmed(begin, equals)), equals + 1, end);
-    });
+    ForEachLine(
+        text_, section.begin, section.end, [&](const char* begin, const char* end, qsizetype) {
+            const char* equals = static_cast<const char*>(std::memchr(begin, '=', end - begin));
+            if (!equals)
+                return true;
+            return visit(AsciiLower(Trimmed(begin, equals)), equals + 1, end);
+        });
 }
 
 QByteArray ProfileFile::CleanValue(QByteArray value) {
