@@ -214,8 +214,7 @@ TEST(LanguagePackReader, EscapesAndTheFiftySevenRows) {
 
     QString empty = "Empty";
     Pack().Select(empty);
-    EXPECT_EQ(Pack().MenuTexts().size() + Pack().StringTexts().size() +
-                  Pack().DialogTexts().size(),
+    EXPECT_EQ(Pack().MenuTexts().size() + Pack().StringTexts().size() + Pack().DialogTexts().size(),
               57u);
     EXPECT_EQ(Pack().MenuTexts().size(), 4u);
     EXPECT_EQ(Pack().MenuTexts()[1].first, 10485760);
