@@ -1,5 +1,10 @@
 #pragma once
 
+// core/: what every media role shares: platform start-up (media/MediaPlatform.h),
+// graph events delivered to the UI thread (this file, QueuedReceiver), error
+// texts, pipeline lifetime (PipelineRelease, PipelineActivity) and the button
+// sound (media/SoundPlayer.h).
+
 #include "media/MediaPlatform.h"
 
 #include <QString>
@@ -19,8 +24,8 @@ constexpr long EC_ERRORABORT = 0x03;
 
 struct GraphEvent {
     long code = 0;
-    HRESULT hr = S_OK;   // for EC_ERRORABORT
-    QString text;        // readable error text, at most 160 characters
+    HRESULT hr = S_OK; // for EC_ERRORABORT
+    QString text;      // readable error text, at most 160 characters
 };
 
 // The event queue of a graph. GStreamer's threads push events; the owner is
