@@ -1,7 +1,7 @@
 #pragma once
 
+#include "media/GraphEvents.h"
 #include "media/MediaPlatform.h"
-#include "media/core/GraphEvents.h"
 
 #include <QImage>
 #include <QString>

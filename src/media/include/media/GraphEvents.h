@@ -1,10 +1,5 @@
 #pragma once
 
-// core/: what every media role shares: platform start-up (media/MediaPlatform.h),
-// graph events delivered to the UI thread (this file, QueuedReceiver), error
-// texts, pipeline lifetime (PipelineRelease, PipelineActivity) and the button
-// sound (media/SoundPlayer.h).
-
 #include "media/MediaPlatform.h"
 
 #include <QString>
