@@ -23,7 +23,7 @@ int ConverterApp::Run() {
     // go through the UI services.
     pack.Attach(&settings, &ui_);
     // Without any pack the built-in English texts stay in force.
-    pack.Init(LanguagePack::FindBaseFolder(), language);
+    pack.Init(languageBase_.isEmpty() ? LanguagePack::FindBaseFolder() : languageBase_, language);
 
     {
         MainDialog dialog(context);
