@@ -7,6 +7,7 @@
 #include "support/LanguageFixtures.h"
 #include "support/TestEnv.h"
 
+#include <QFile>
 #include <QRandomGenerator>
 #include <gtest/gtest.h>
 
@@ -29,13 +30,18 @@ TEST(LanguagePackFiles, ListedInByteOrderAndChosenWithoutRegardToCase) {
     folder.Write("english", "");
     folder.Write("Chinese_Simplified_utf-8", "");
     folder.Write("notes", ""); // notes.ini is a pack name like any other
+    QFile upperFile(folder.Base() + "/language/Upper.INI");
+    ASSERT_TRUE(upperFile.open(QIODevice::WriteOnly));
+    upperFile.write("[DIALOG]\nIDC_BUTTON_PLAY=UPPER\n");
+    upperFile.close();
     QString name = "GERMAN";
     ASSERT_TRUE(folder.Init(name));
-    ASSERT_EQ(Pack().PackCount(), 4);
+    ASSERT_EQ(Pack().PackCount(), 5);
     EXPECT_EQ(Pack().PackName(0), "Chinese_Simplified_utf-8");
     EXPECT_EQ(Pack().PackName(1), "German");
-    EXPECT_EQ(Pack().PackName(2), "english");
-    EXPECT_EQ(Pack().PackName(3), "notes");
+    EXPECT_EQ(Pack().PackName(2), "Upper");
+    EXPECT_EQ(Pack().PackName(3), "english");
+    EXPECT_EQ(Pack().PackName(4), "notes");
     EXPECT_EQ(name, "GERMAN");
     EXPECT_EQ(Pack().CurrentName(), "GERMAN");
     // Opened under the listed spelling, so the text is found.
@@ -45,6 +51,9 @@ TEST(LanguagePackFiles, ListedInByteOrderAndChosenWithoutRegardToCase) {
     EXPECT_EQ(Pack().SubLanguage(), 0);
 
     // A name that is not listed falls back to english; the caller's name too.
+    QString upper = "upper";
+    Pack().Select(upper);
+    EXPECT_EQ(Pack().GetDialogText(1058), "UPPER");
     QString missing = "Klingon";
     Pack().Select(missing);
     EXPECT_EQ(missing, "english");

@@ -44,6 +44,7 @@ QString LanguagePack::FindBaseFolder(const QString& programFolder) {
 bool LanguagePack::Init(const QString& baseFolder, QString& requestedName) {
     baseFolder_ = baseFolder;
     packNames_.clear();
+    listedFiles_.clear();
     // A fresh start: nothing of an earlier pack stays.
     currentName_ = QStringLiteral("english");
     menuTexts_.clear();
@@ -67,11 +68,14 @@ bool LanguagePack::ScanFolder() {
         folder.entryList({QStringLiteral("*.ini")}, QDir::Files | QDir::Readable | QDir::Hidden);
     if (files.isEmpty())
         return false;
+    listedFiles_.clear();
     for (const QString& file : files) {
-        // Only names that end in ".ini" exactly; the pattern also matches
-        // other spellings of the extension.
-        if (file.size() > 4 && file.endsWith(QStringLiteral(".ini")))
-            packNames_.append(file.left(file.size() - 4));
+        // The extension in any case, as the pattern matches it.
+        const QString name = file.left(file.size() - 4);
+        if (name.isEmpty())
+            continue;
+        packNames_.append(name);
+        listedFiles_.emplace(name, file);
     }
     // Byte order of the UTF-8 names: upper-case letters before lower-case ones.
     std::sort(packNames_.begin(), packNames_.end(),
@@ -96,14 +100,14 @@ bool LanguagePack::Select(QString& name) {
     return true;
 }
 
-QString LanguagePack::ListedName(const QString& name) const {
-    if (packNames_.contains(name))
-        return name;
+QString LanguagePack::ListedFile(const QString& name) const {
+    if (const auto it = listedFiles_.find(name); it != listedFiles_.end())
+        return it->second;
     for (const QString& listed : packNames_) {
         if (listed.compare(name, Qt::CaseInsensitive) == 0)
-            return listed;
+            return listedFiles_.at(listed);
     }
-    return name;
+    return name + QStringLiteral(".ini");
 }
 
 bool LanguagePack::Load(const QString& name) {
@@ -132,8 +136,7 @@ bool LanguagePack::Load(const QString& name) {
         codePage_ = 0;
     }
 
-    packPath_ =
-        baseFolder_ + QStringLiteral("/language/") + ListedName(name) + QStringLiteral(".ini");
+    packPath_ = baseFolder_ + QStringLiteral("/language/") + ListedFile(name);
     profile_.Open(packPath_);
 
     // One pass over each section for all of its keys.

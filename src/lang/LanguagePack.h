@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -108,8 +109,8 @@ public:
 
 private:
     static QString FindIn(const TextList& list, int32_t id);
-    // The file name (without ".ini") of a pack as the folder listing spelled it.
-    QString ListedName(const QString& name) const;
+    // The file name of a pack as the folder listing spelled it.
+    QString ListedFile(const QString& name) const;
     void SetLocale(const QString& posixLocale);
     void ApplyMenuLevel(QMenu* menu, bool topLevel) const;
 
@@ -126,6 +127,7 @@ private:
     std::optional<QFont> font_;
     LogFont fontRecord_;
 
+    std::map<QString, QString> listedFiles_; // pack name -> file name
     ProfileFile profile_;
     int codePage_ = 1252;
     mutable int32_t popupCounter_ = 0;
