@@ -3,12 +3,14 @@
 #include "controls/DialogUnits.h"
 #include "controls/HyperlinkLabel.h"
 #include "controls/ImageButton.h"
+#include "lang/LanguagePack.h"
 #include "mainwnd/AboutDialog.h"
 #include "mainwnd/ControlIds.h"
 #include "mainwnd/HelpWindow.h"
 #include "mainwnd/MainDialog.h"
 #include "mainwnd/ProductInfo.h"
 #include "preview/PreviewPlayer.h"
+#include "support/LanguageFixtures.h"
 #include "support/MediaFixtures.h"
 #include "support/ModalWatch.h"
 #include "support/TestEnv.h"
@@ -275,6 +277,38 @@ TEST(About, TheAboutButtonShowsTheTemplate) {
     EXPECT_TRUE(ran);
     ASSERT_EQ(env.ui.calls.size(), 1u);
     EXPECT_EQ(env.ui.calls[0].text, kContactAddress);
+}
+
+TEST(About, TheBoxFollowsTheLoadedLanguage) {
+    TestEnv env;
+    PackFolder folder;
+    LanguagePack::Instance().Attach(env.settings.get(), &env.ui);
+    // The French pack's font for its dialogs: 15 pixels high.
+    env.settings->WriteInt("French", "lfHeight", -15);
+    folder.Write("French", Encode("[DIALOG]\nIDC_BUTTON_ABOUT=À propos\n"
+                                  "IDD_PROGRAM_CAPTION=Orvelin en français\n",
+                                  "CP1252"));
+    ASSERT_TRUE(folder.Init("French"));
+    MainDialog dialog(*env.context);
+    dialog.show();
+    bool ran = false;
+    auto watch = WhenModal<AboutDialog>(
+        [&](AboutDialog* about) {
+            EXPECT_EQ(about->windowTitle(), "À propos");
+            auto* name =
+                qobject_cast<QLabel*>(about->Control(AboutDialog::IDC_STATIC_PRODUCT_NAME));
+            EXPECT_EQ(name->text(), "Orvelin en français");
+            EXPECT_EQ(name->font().pixelSize(), 15);
+            // Texts the packs do not carry stay as they are.
+            auto* version = qobject_cast<QLabel*>(about->Control(AboutDialog::IDC_STATIC_VERSION));
+            EXPECT_TRUE(version->text().startsWith("Version 1.1"));
+            EXPECT_EQ(about->ContactLink()->text(), "Support Email: Click here");
+            EXPECT_TRUE(about->ContactLink()->IsUnderlined());
+            about->accept();
+        },
+        &ran);
+    Button(dialog, IDC_BUTTON_ABOUT)->click();
+    EXPECT_TRUE(ran);
 }
 
 // --------------------------------------------------------------- keyboard
