@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QPixmap>
 #include <QString>
+#include <functional>
 #include <map>
 #include <memory>
 #include <utility>
@@ -13,6 +14,8 @@
 
 class QLabel;
 class QAbstractButton;
+class QAction;
+class QMenu;
 
 namespace orvelin {
 
@@ -21,6 +24,7 @@ class PictureSurface;
 class PreviewPlayer;
 class ConversionController;
 class SeekSlider;
+class HelpWindow;
 
 // The single main window: holds the opened video, trim points, output
 // settings, the preview player and the conversion job, and receives every
@@ -72,10 +76,32 @@ public:
     // Position message 1027 from the preview player.
     void OnPositionMessage(qint64 currentPosition, qint64 stopPosition);
     PreviewPlayer* Player() const { return player_.get(); }
+    void ShowHelp(); // control 1084 and command 57670
+    // The help's start page from the help folder inside `programFolder`.
+    void ShowHelp(const QString& programFolder);
+    HelpWindow* Help() const { return help_; }
+    void OpenHomepage();   // control 1047
+    void OnAbout();        // control 1042 (the popup menu's About presses it)
     void OnCloseCommand(); // control 1056
     void OnExit();         // control 1076
     // The close request: answers whether the window may end (and ends it).
     bool RequestClose();
+
+    // The popup menu of a right click at `position` (client coordinates).
+    void ShowPopupMenu(const QPoint& position);
+    // Fills the Language submenu of the popup proper and retitles the menu;
+    // false when the popup has no submenu.
+    bool FillLanguageMenu(QMenu* resource, QMenu* popup);
+    // A command of the popup menu (language, Font or About).
+    void OnPopupCommand(int commandId);
+    // Selects the language of a language command (45400 to 46399); other
+    // commands are left alone.
+    void OnSelectLanguage(int commandId);
+    void OnFont(); // command 32780
+    // Shows the popup menu and answers the chosen item (QMenu::exec at the
+    // pointer in the program; tests replace it).
+    using PopupRunner = std::function<QAction*(QMenu* popup, const QPoint& globalPosition)>;
+    void SetPopupRunner(PopupRunner runner) { popupRunner_ = std::move(runner); }
 
 public slots:
     void accept() override;
@@ -83,6 +109,8 @@ public slots:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     void CreateControls();
@@ -103,10 +131,12 @@ private:
     std::unique_ptr<ConversionController> conversion_;
     PictureSurface* pictureSurface_ = nullptr;
     SeekSlider* slider_ = nullptr;
+    HelpWindow* help_ = nullptr;
     bool initialized_ = false;
     bool closing_ = false;
     bool commandsBlocked_ = false;
     std::vector<std::pair<QWidget*, bool>> blockedControls_; // with their enabled state
+    PopupRunner popupRunner_;
 };
 
 } // namespace orvelin

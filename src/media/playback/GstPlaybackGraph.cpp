@@ -1,9 +1,9 @@
 #include "media/playback/GstPlaybackGraph.h"
 
+#include "media/PipelineRelease.h"
+#include "media/core/PipelineActivity.h"
 #include "media/playback/FrameMailbox.h"
 #include "media/playback/MediaScan.h"
-#include "media/core/PipelineActivity.h"
-#include "media/PipelineRelease.h"
 #include "media/playback/PlaybackBus.h"
 #include "media/playback/PlaybackErrors.h"
 #include "media/playback/PlaybackFileCheck.h"
