@@ -9,6 +9,7 @@
 #include "lang/LanguagePack.h"
 #include "media/ErrorText.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -158,6 +159,19 @@ void ConversionController::OnTimer(int timerId) {
     MainState& state = host_.State();
     ++state.elapsedSeconds;
     host_.SetStatusText(UsedTimeText(state.elapsedSeconds));
+    const int percent = ProgressPercent();
+    if (percent >= 0)
+        host_.ShowConversionProgress(percent);
+}
+
+int ConversionController::ProgressPercent() const {
+    const MainState& state = host_.State();
+    const REFERENCE_TIME length = state.trimEnd - state.trimStart;
+    REFERENCE_TIME done = 0;
+    if (length <= 0 || !job_.mediaControl ||
+        media::Failed(job_.mediaControl->GetCurrentPosition(&done)))
+        return -1;
+    return static_cast<int>(std::clamp<REFERENCE_TIME>(done * 100 / length, 0, 100));
 }
 
 void ConversionController::EndJob(const QString& statusText) {
@@ -178,6 +192,8 @@ void ConversionController::EndJob(const QString& statusText) {
     state.elapsedSeconds = 0;
     host_.SetStatusText(statusText);
     host_.EnableEditControls();
+    host_.ShowConversionProgress(-1);
+    host_.ConversionEnded(statusText);
 }
 
 HRESULT ConversionController::StopConversion() {

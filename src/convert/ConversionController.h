@@ -35,6 +35,8 @@ public:
     media::HRESULT OnGraphNotify();
 
     bool Converting() const;
+    // The converted share of the marked stretch in percent; -1 when unknown.
+    int ProgressPercent() const;
     bool ProgressTimerActive() const { return progressTimer_.isActive(); }
     const ConversionJob& Job() const { return job_; }
     // Replaces the Windows Media part of the output graph (WMV, ASF).

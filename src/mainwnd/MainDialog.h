@@ -53,12 +53,19 @@ public:
     QWidget* OwnerWidget() override { return this; }
     void SetConvertButtonText(const QString& text) override;
     void SetStatusText(const QString& text) override;
+    // The percentage in the title and the desktop's task-bar progress.
+    void ShowConversionProgress(int percent) override;
+    // A notification when the job ends while the window is not active.
+    void ConversionEnded(const QString& statusText) override;
     ConversionController& Conversion() { return *conversion_; }
     void ClosePreview();
     void RefreshOutputInfo();
 
     // Commands.
     void OpenVideo();     // control 1006
+    // Opens `path` as Open Video does after its file dialog (the command line
+    // and a drop come here).
+    void OpenVideoFile(const QString& path);
     void OnOptions();     // control 1003
     void TakeTrimStart(); // control 1062
     void TakeTrimEnd();   // control 1063
@@ -97,10 +104,14 @@ public slots:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     void CreateControls();
+    // Accessible names for the controls without a caption, and the Tab order.
+    void NameControls();
     void Initialize();
     void SetUpImageButtons();
     void SetUpListViews();
@@ -120,6 +131,7 @@ private:
     SeekSlider* slider_ = nullptr;
     bool initialized_ = false;
     bool closing_ = false;
+    QString titleBeforeProgress_; // the caption while a percentage is shown
     PopupRunner popupRunner_;
 };
 

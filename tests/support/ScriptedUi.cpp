@@ -29,9 +29,14 @@ std::optional<QString> ScriptedUi::AnswerFile(UiCall::Kind kind, const FileDialo
         {kind, {}, request.title, MsgButtons::Ok, request.owner != nullptr, request, {}});
     if (fileAnswers.empty())
         return std::nullopt;
-    auto answer = fileAnswers.front();
+    // Copied out as a plain string: GCC 12 warns wrongly about moving the
+    // optional itself out of the queue.
+    const bool chosen = fileAnswers.front().has_value();
+    const QString name = chosen ? *fileAnswers.front() : QString();
     fileAnswers.pop_front();
-    return answer;
+    if (!chosen)
+        return std::nullopt;
+    return name;
 }
 
 std::optional<QString> ScriptedUi::OpenFileName(const FileDialogRequest& request) {

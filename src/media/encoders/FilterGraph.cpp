@@ -300,6 +300,19 @@ HRESULT FilterGraph::Stop() {
     return S_OK;
 }
 
+HRESULT FilterGraph::GetCurrentPosition(REFERENCE_TIME* position) const {
+    if (!position)
+        return E_POINTER;
+    *position = 0;
+    if (!impl_->pipeline)
+        return E_FAIL;
+    gint64 now = -1;
+    if (!gst_element_query_position(impl_->pipeline, GST_FORMAT_TIME, &now) || now < 0)
+        return E_FAIL;
+    *position = now / 100;
+    return S_OK;
+}
+
 GraphState FilterGraph::State() const {
     if (!impl_->pipeline)
         return GraphState::Stopped;

@@ -459,6 +459,11 @@ QImage GstPlaybackGraph::LastFrame() const {
     return frames_ ? frames_->Latest() : QImage();
 }
 
+REFERENCE_TIME GstPlaybackGraph::LastFrameTime() const {
+    const int64_t t = frames_ ? frames_->LatestStreamTime() : -1;
+    return t < 0 ? -1 : t / 100;
+}
+
 uint64_t GstPlaybackGraph::FramesRendered() const {
     return frames_ ? frames_->Rendered() : 0;
 }

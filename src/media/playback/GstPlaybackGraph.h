@@ -50,6 +50,7 @@ public:
     GraphEventQueue& Events() override { return events_; }
     void SetFrameTarget(QObject* receiver, std::function<void(const QImage&)> onFrame) override;
     QImage LastFrame() const override;
+    REFERENCE_TIME LastFrameTime() const override;
     uint64_t FramesRendered() const override;
     uint64_t FramesDropped() const override;
     QString LastErrorText() const override { return lastError_; }

@@ -58,9 +58,19 @@ GstFlowReturn takeSample(GstAppSink* sink, gpointer data, bool preroll) {
     if (!sample)
         return GST_FLOW_OK;
     QImage image = imageFromSample(sample);
+    int64_t streamTime = -1;
+    GstBuffer* buffer = gst_sample_get_buffer(sample);
+    const GstSegment* segment = gst_sample_get_segment(sample);
+    if (buffer && segment && segment->format == GST_FORMAT_TIME &&
+        GST_BUFFER_PTS_IS_VALID(buffer)) {
+        const guint64 t =
+            gst_segment_to_stream_time(segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer));
+        if (t != GST_CLOCK_TIME_NONE)
+            streamTime = static_cast<int64_t>(t);
+    }
     gst_sample_unref(sample);
     if (!image.isNull())
-        mailbox->Post(image, !preroll);
+        mailbox->Post(image, !preroll, streamTime);
     return GST_FLOW_OK;
 }
 

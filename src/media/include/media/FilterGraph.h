@@ -47,6 +47,9 @@ public:
     // file plays. Then everything is stopped. Safe to call repeatedly.
     HRESULT Stop();
     GraphState State() const;
+    // How far a running graph has got, in 100 ns units from the timeline's
+    // start; E_FAIL when it cannot tell (not running, no position yet).
+    HRESULT GetCurrentPosition(REFERENCE_TIME* position) const;
     void SetFinishTimeout(std::chrono::milliseconds timeout);
 
     // End of stream (EC_COMPLETE, once) and errors (EC_ERRORABORT with the
