@@ -8,6 +8,7 @@
 #include "media/playback/PlaybackErrors.h"
 #include "media/playback/PlaybackFileCheck.h"
 #include "media/playback/PlaybackSinks.h"
+#include "media/playback/StreamStart.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -111,6 +112,13 @@ HRESULT GstPlaybackGraph::RenderFile(const QString& path, bool withDisplay,
     }
     if (Failed(late))
         return Fail(late, lateText);
+    // Paused on its first frame: where the pictures start on the file's
+    // clock, which positions and seeks are counted from.
+    gint64 first = 0;
+    streamStart_ = 0;
+    if (gst_element_query_position(pipeline_, GST_FORMAT_TIME, &first) && first > 0)
+        streamStart_ = toUnits(first);
+    NoteStreamStart(path, streamStart_);
     path_ = path;
     state_ = GraphState::Stopped;
     return S_OK;
@@ -262,6 +270,7 @@ void GstPlaybackGraph::Teardown(bool wait) {
     scan_.reset();
     duration_ = -1;
     lastPosition_ = seekTarget_ = 0;
+    streamStart_ = 0;
     seekIssued_ = false;
     // The last frame stays readable until another file is rendered.
 }
@@ -311,7 +320,7 @@ HRESULT GstPlaybackGraph::GetCurrentPosition(REFERENCE_TIME* position) {
     }
     gint64 now = 0;
     if (gst_element_query_position(pipeline_, GST_FORMAT_TIME, &now) && now >= 0)
-        lastPosition_ = toUnits(now);
+        lastPosition_ = std::max<REFERENCE_TIME>(0, toUnits(now) - streamStart_);
     *position = lastPosition_;
     return S_OK;
 }
@@ -364,10 +373,10 @@ bool GstPlaybackGraph::SeekTo(double rate, int64_t nanoseconds) {
         std::lock_guard lock(bus_->mutex);
         mark = bus_->asyncDone;
     }
-    const bool done =
-        gst_element_seek(pipeline_, rate, GST_FORMAT_TIME,
-                         static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
-                         GST_SEEK_TYPE_SET, nanoseconds, GST_SEEK_TYPE_NONE, GST_CLOCK_TIME_NONE);
+    const bool done = gst_element_seek(
+        pipeline_, rate, GST_FORMAT_TIME,
+        static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE), GST_SEEK_TYPE_SET,
+        nanoseconds + toNanoseconds(streamStart_), GST_SEEK_TYPE_NONE, GST_CLOCK_TIME_NONE);
     if (done) {
         seekMark_ = mark;
         seekIssued_ = true;

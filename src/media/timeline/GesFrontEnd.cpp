@@ -5,6 +5,7 @@
 
 #include "media/ErrorText.h"
 #include "media/TransitionPatterns.h"
+#include "media/playback/StreamStart.h"
 #include "media/playback/VideoPlacement.h"
 
 #include <QFileInfo>
@@ -275,7 +276,11 @@ HRESULT Builder::AddSource(const TimelineGroup& group, const GroupMediaType& typ
 
     // A clip reaching past the end of its file would be shortened without
     // notice; a rest shorter than one output frame is rounding.
-    const GstClockTime fileLength = ges_uri_clip_asset_get_max_duration(asset);
+    // A length of 0 is one the discoverer could not tell (a short MPEG
+    // transport stream): it is not known, not empty.
+    GstClockTime fileLength = ges_uri_clip_asset_get_max_duration(asset);
+    if (fileLength == 0)
+        fileLength = GST_CLOCK_TIME_NONE;
     const REFERENCE_TIME frame =
         kind == MediaMajorType::Video
             ? static_cast<REFERENCE_TIME>(kUnitsPerSecond / std::max(1.0, group.OutputFPS()))
@@ -303,7 +308,13 @@ HRESULT Builder::AddSource(const TimelineGroup& group, const GroupMediaType& typ
     if (!stream.isEmpty())
         g_object_set_data_full(G_OBJECT(clip), kStreamKey, g_strdup(stream.constData()), g_free);
     auto* element = GES_TIMELINE_ELEMENT(clip);
-    ges_timeline_element_set_inpoint(element, toClock(mediaStart));
+    // The source is read on its own clock, which for MPEG streams starts
+    // late; the trim points count from its first frame.
+    const REFERENCE_TIME streamStart = StreamStartOf(source.MediaName());
+    ges_timeline_element_set_max_duration(
+        element, GST_CLOCK_TIME_IS_VALID(fileLength) ? fileLength + toClock(streamStart)
+                                                     : GST_CLOCK_TIME_NONE);
+    ges_timeline_element_set_inpoint(element, toClock(mediaStart + streamStart));
     ges_timeline_element_set_start(element, toClock(source.Start()));
     ges_timeline_element_set_duration(element, toClock(length));
     if (!ges_layer_add_clip(layer, clip))
