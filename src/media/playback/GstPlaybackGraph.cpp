@@ -1,9 +1,9 @@
 #include "media/playback/GstPlaybackGraph.h"
 
+#include "media/PipelineRelease.h"
+#include "media/core/PipelineActivity.h"
 #include "media/playback/FrameMailbox.h"
 #include "media/playback/MediaScan.h"
-#include "media/core/PipelineActivity.h"
-#include "media/PipelineRelease.h"
 #include "media/playback/PlaybackBus.h"
 #include "media/playback/PlaybackErrors.h"
 #include "media/playback/PlaybackFileCheck.h"
@@ -116,7 +116,8 @@ HRESULT GstPlaybackGraph::RenderFile(const QString& path, bool withDisplay,
     // clock, which positions and seeks are counted from.
     gint64 first = 0;
     streamStart_ = 0;
-    if (gst_element_query_position(pipeline_, GST_FORMAT_TIME, &first) && first > 0)
+    if (IsTransportStream(path) && gst_element_query_position(pipeline_, GST_FORMAT_TIME, &first) &&
+        first > 0)
         streamStart_ = toUnits(first);
     NoteStreamStart(path, streamStart_);
     path_ = path;

@@ -1,6 +1,7 @@
 #include "media/playback/StreamStart.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
 #include <map>
 #include <mutex>
@@ -26,6 +27,22 @@ std::map<QString, Noted>& notes() {
 
 } // namespace
 
+bool IsTransportStream(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray head = file.read(5 * 192);
+    for (const int packet : {188, 192}) {
+        const int first = packet == 192 ? 4 : 0;
+        bool all = head.size() >= first + 4 * packet + 1;
+        for (int i = 0; all && i < 5; ++i)
+            all = head[first + i * packet] == 0x47;
+        if (all)
+            return true;
+    }
+    return false;
+}
+
 void NoteStreamStart(const QString& path, REFERENCE_TIME start) {
     const QFileInfo info(path);
     std::lock_guard lock(notesMutex());
@@ -45,6 +62,8 @@ REFERENCE_TIME StreamStartOf(const QString& path) {
             found->second.modified == info.lastModified())
             return found->second.start;
     }
+    if (!IsTransportStream(path))
+        return 0;
     std::unique_ptr<PlaybackGraph> graph = PlaybackGraph::Create();
     if (!graph || Failed(graph->RenderFile(path, false)))
         return 0;

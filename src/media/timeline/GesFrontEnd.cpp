@@ -311,9 +311,9 @@ HRESULT Builder::AddSource(const TimelineGroup& group, const GroupMediaType& typ
     // The source is read on its own clock, which for MPEG streams starts
     // late; the trim points count from its first frame.
     const REFERENCE_TIME streamStart = StreamStartOf(source.MediaName());
-    ges_timeline_element_set_max_duration(
-        element, GST_CLOCK_TIME_IS_VALID(fileLength) ? fileLength + toClock(streamStart)
-                                                     : GST_CLOCK_TIME_NONE);
+    ges_timeline_element_set_max_duration(element, GST_CLOCK_TIME_IS_VALID(fileLength)
+                                                       ? fileLength + toClock(streamStart)
+                                                       : GST_CLOCK_TIME_NONE);
     ges_timeline_element_set_inpoint(element, toClock(mediaStart + streamStart));
     ges_timeline_element_set_start(element, toClock(source.Start()));
     ges_timeline_element_set_duration(element, toClock(length));
