@@ -310,3 +310,48 @@ TEST(ConvertSources, TransportStreamStartsAtTheFrameShown) {
     ASSERT_FALSE(source.isEmpty());
     CheckStartsWhereShown(source, 5.0, 2.0);
 }
+
+TEST(ConvertSources, OddFrameSizesAreMadeEvenForEncodersOfHalfSizeColour) {
+    Sources& s = Sources::Get();
+    const QString source = s.Make("odd.mkv", s.NumberedSource(25, 641, 481, "25/1") +
+                                                 " ! jpegenc ! queue ! "
+                                                 "matroskamux name=mux ! filesink location=@OUT@ " +
+                                                 Sources::Tone(1.0, "vorbisenc") + "! mux. ");
+    ASSERT_FALSE(source.isEmpty());
+    struct Case {
+        const char* encoder;
+        int32_t container;
+        int width;
+        int height;
+    };
+    for (const Case& c :
+         {Case{"x264enc", kContainerMkv, 640, 480}, Case{"x265enc", kContainerMkv, 640, 480},
+          Case{"openh264enc", kContainerMp4, 640, 480}, Case{nullptr, kContainerMkv, 641, 481}}) {
+        SCOPED_TRACE(c.encoder ? c.encoder : "uncompressed");
+        Job job(source, c.container,
+                QString("odd-%1.%2")
+                    .arg(c.encoder ? c.encoder : "raw")
+                    .arg(c.container == kContainerMp4 ? "mp4" : "mkv"));
+        ASSERT_TRUE(job.opened);
+        EXPECT_EQ(job.host.state.sourceWidth, 641);
+        EXPECT_EQ(job.host.state.sourceHeight, 481);
+        if (c.encoder) {
+            if (!media::BindCompressor(QString::fromLatin1(c.encoder)))
+                continue; // not installed here
+            job.UseCompressors(c.encoder, "vorbisenc");
+        }
+        if (c.container == kContainerMp4)
+            job.UseCompressors(nullptr, "avenc_aac");
+        ASSERT_TRUE(job.Run());
+        const test::MediaFacts facts = test::Discover(job.Output());
+        EXPECT_EQ(facts.width, c.width);
+        EXPECT_EQ(facts.height, c.height);
+        EXPECT_TRUE(job.host.status.endsWith(QString("%1*%2").arg(c.width).arg(c.height)))
+            << job.host.status.toStdString();
+        const std::vector<QImage> frames = Frames(job.Output(), job.env.TempPath("frames"));
+        ASSERT_EQ(frames.size(), 25u);
+        EXPECT_EQ(frames.front().size(), QSize(c.width, c.height));
+        EXPECT_EQ(FrameNumber(frames.front()), 0);
+        EXPECT_EQ(FrameNumber(frames.back()), 24);
+    }
+}

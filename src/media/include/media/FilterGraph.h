@@ -1,9 +1,9 @@
 #pragma once
 
 #include "media/Filter.h"
-#include "media/core/GraphEvents.h"
 #include "media/MediaPlatform.h"
 #include "media/PlaybackGraph.h"
+#include "media/core/GraphEvents.h"
 
 #include <QString>
 #include <chrono>
@@ -54,6 +54,11 @@ public:
     // finishes the file.
     GraphEventQueue& Events();
     HRESULT SetNotifyWindow(QObject* receiver, std::function<void()> notify);
+
+    // The frame size the video chain hands to the file: the timeline's own,
+    // or one pixel less where an encoder takes only even sizes (4:2:0
+    // pictures). False before the video output is connected.
+    bool WrittenVideoSize(int32_t* width, int32_t* height) const;
 
     // The reason of the first error the graph reported; empty without one.
     QString LastErrorText() const;
