@@ -355,3 +355,83 @@ TEST(ConvertSources, OddFrameSizesAreMadeEvenForEncodersOfHalfSizeColour) {
         EXPECT_EQ(FrameNumber(frames.back()), 24);
     }
 }
+
+namespace {
+
+// A file whose pictures are stored 96 x 64 with the top-left quarter white,
+// and whose video track is marked as turned by `degrees` clockwise (the
+// matrix of its track header, as phones write it).
+QString TurnedSource(int degrees) {
+    Sources& s = Sources::Get();
+    const QString folder = s.Path("quarter");
+    if (!QDir(folder).exists()) {
+        QDir().mkpath(folder);
+        QImage image(96, 64, QImage::Format_RGB32);
+        image.fill(Qt::black);
+        QPainter(&image).fillRect(0, 0, 48, 32, Qt::white);
+        for (int i = 0; i < 25; ++i)
+            image.save(QString("%1/%2.png").arg(folder).arg(i, 5, 10, QChar('0')), "PNG");
+    }
+    const QString plain =
+        s.Make("quarter.mp4",
+               QString("multifilesrc location=\"%1/%05d.png\" index=0 stop-index=24 "
+                       "caps=\"image/png,framerate=25/1\" ! pngdec ! videoconvert ! "
+                       "video/x-raw,format=I420 ! x264enc speed-preset=ultrafast ! h264parse ! "
+                       "mp4mux ! filesink location=@OUT@")
+                   .arg(folder));
+    const QString turned = s.Path(QString("turned-%1.mp4").arg(degrees));
+    QFile in(plain);
+    if (plain.isEmpty() || !in.open(QIODevice::ReadOnly))
+        return {};
+    QByteArray bytes = in.readAll();
+    const qsizetype at = bytes.indexOf("tkhd");
+    if (at < 0)
+        return {};
+    const qsizetype matrix = at + (bytes[at + 4] == 0 ? 44 : 56);
+    // a b u / c d v / x y w, 16.16 fixed point (w 2.30).
+    const uint32_t one = 0x10000, minusOne = 0xFFFF0000;
+    const uint32_t values[9] = {
+        0,         degrees == 90 ? one : minusOne, 0, degrees == 90 ? minusOne : one, 0, 0, 0, 0,
+        0x40000000};
+    for (int i = 0; i < 9; ++i)
+        for (int b = 0; b < 4; ++b)
+            bytes[matrix + i * 4 + b] = char((values[i] >> (24 - 8 * b)) & 0xFF);
+    QFile out(turned);
+    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size())
+        return {};
+    return turned;
+}
+
+bool Bright(const QImage& image, int x, int y) {
+    return qGray(image.pixel(x, y)) > 160;
+}
+
+} // namespace
+
+TEST(ConvertSources, TurnedPhoneVideoIsProbedAndWrittenStandingAndFillsItsFrame) {
+    for (const int degrees : {90, 270}) {
+        SCOPED_TRACE(degrees);
+        const QString source = TurnedSource(degrees);
+        ASSERT_FALSE(source.isEmpty());
+        ASSERT_TRUE(test::Discover(source).raw.contains(QString("rotate-%1").arg(degrees)));
+        Job job(source, kContainerMkv, QString("standing-%1.mkv").arg(degrees));
+        ASSERT_TRUE(job.opened);
+        EXPECT_EQ(job.host.state.sourceWidth, 64);
+        EXPECT_EQ(job.host.state.sourceHeight, 96);
+        job.UseCompressors("x264enc", nullptr);
+        ASSERT_TRUE(job.Run());
+        EXPECT_TRUE(job.host.status.endsWith("64*96")) << job.host.status.toStdString();
+        const std::vector<QImage> frames = Frames(job.Output(), job.env.TempPath("frames"));
+        ASSERT_FALSE(frames.empty());
+        const QImage& f = frames.front();
+        ASSERT_EQ(f.size(), QSize(64, 96));
+        // Turned clockwise the white top-left corner is at the top right;
+        // turned the other way, at the bottom left. No bars at the sides.
+        const bool right = degrees == 90;
+        EXPECT_EQ(Bright(f, 48, 24), right);
+        EXPECT_EQ(Bright(f, 16, 72), !right);
+        EXPECT_FALSE(Bright(f, 16, 24));
+        EXPECT_FALSE(Bright(f, 48, 72));
+        EXPECT_EQ(Bright(f, right ? 62 : 1, right ? 1 : 94), true) << "reaches the frame's edge";
+    }
+}

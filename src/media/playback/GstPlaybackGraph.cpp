@@ -248,6 +248,19 @@ void GstPlaybackGraph::ReadStreams() {
         gst_caps_unref(caps);
     }
     gst_object_unref(pad);
+    // A picture tagged as turned by a quarter (phone video) is shown, and
+    // converted, standing: its size is the one shown.
+    GstTagList* tags = nullptr;
+    g_signal_emit_by_name(pipeline_, "get-video-tags", 0, &tags);
+    if (tags) {
+        gchar* orientation = nullptr;
+        if (gst_tag_list_get_string(tags, GST_TAG_IMAGE_ORIENTATION, &orientation)) {
+            if (g_str_has_suffix(orientation, "-90") || g_str_has_suffix(orientation, "-270"))
+                std::swap(width_, height_);
+            g_free(orientation);
+        }
+        gst_tag_list_unref(tags);
+    }
 }
 
 void GstPlaybackGraph::Teardown(bool wait) {
