@@ -206,14 +206,6 @@ double Pitch(const std::vector<int16_t>& samples, size_t from, size_t count) {
     return crossings / 2.0 / (double(count) / 44100.0);
 }
 
-// The loudest sample of a stretch.
-int Peak(const std::vector<int16_t>& samples, size_t from, size_t count) {
-    int peak = 0;
-    for (size_t i = from; i < std::min(samples.size(), from + count); ++i)
-        peak = std::max(peak, std::abs(int(samples[i])));
-    return peak;
-}
-
 QImage ShownFrame(media::PlaybackGraph& graph, media::REFERENCE_TIME at) {
     QImage shown;
     EXPECT_EQ(graph.SetPositions(at), media::S_OK);
