@@ -6,11 +6,14 @@
 #include <QDialog>
 #include <QPixmap>
 #include <QString>
+#include <functional>
 #include <map>
 #include <memory>
 
 class QLabel;
 class QAbstractButton;
+class QAction;
+class QMenu;
 
 namespace orvelin {
 
@@ -72,12 +75,29 @@ public:
     // The close request: answers whether the window may end (and ends it).
     bool RequestClose();
 
+    // The popup menu of a right click at `position` (client coordinates).
+    void ShowPopupMenu(const QPoint& position);
+    // Fills the Language submenu of the popup proper and retitles the menu;
+    // false when the popup has no submenu.
+    bool FillLanguageMenu(QMenu* resource, QMenu* popup);
+    // A command of the popup menu (language, Font or About).
+    void OnPopupCommand(int commandId);
+    // Selects the language of a language command (45400 to 46399); other
+    // commands are left alone.
+    void OnSelectLanguage(int commandId);
+    void OnFont(); // command 32780
+    // Shows the popup menu and answers the chosen item (QMenu::exec at the
+    // pointer in the program; tests replace it).
+    using PopupRunner = std::function<QAction*(QMenu* popup, const QPoint& globalPosition)>;
+    void SetPopupRunner(PopupRunner runner) { popupRunner_ = std::move(runner); }
+
 public slots:
     void accept() override;
     void reject() override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     void CreateControls();
@@ -100,6 +120,7 @@ private:
     SeekSlider* slider_ = nullptr;
     bool initialized_ = false;
     bool closing_ = false;
+    PopupRunner popupRunner_;
 };
 
 } // namespace orvelin

@@ -19,8 +19,11 @@ int ConverterApp::Run() {
 
     QString language = settings.GetString("Option", "CurrentLanguage", "english");
     LanguagePack& pack = LanguagePack::Instance();
+    // Fonts are stored per language in the settings; the loader's messages
+    // go through the UI services.
+    pack.Attach(&settings, &ui_);
     // Without any pack the built-in English texts stay in force.
-    pack.Init(LanguagePack::FindBaseFolder(), language);
+    pack.Init(languageBase_.isEmpty() ? LanguagePack::FindBaseFolder() : languageBase_, language);
 
     {
         MainDialog dialog(context);
@@ -29,6 +32,7 @@ int ConverterApp::Run() {
         dialog.setWindowModality(Qt::WindowModal);
         dialog.exec();
     }
+    pack.Attach(nullptr, nullptr);
 
     // Let a hover sound that is still playing finish before the process goes.
     QElapsedTimer timer;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 namespace orvelin {
 
 class UiServices;
@@ -11,9 +13,13 @@ public:
     explicit ConverterApp(UiServices& ui) : ui_(ui) {}
     // Runs the program; answers the process exit code.
     int Run();
+    // The folder whose "language" folder holds the packs; empty (the
+    // default) looks beside the program.
+    void SetLanguageBaseFolder(const QString& folder) { languageBase_ = folder; }
 
 private:
     UiServices& ui_;
+    QString languageBase_;
 };
 
 } // namespace orvelin

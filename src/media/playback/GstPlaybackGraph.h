@@ -1,5 +1,11 @@
 #pragma once
 
+// playback/: the playback graph behind the Open Video probe and the preview
+// window. A uridecodebin-based pipeline, its bus (PlaybackBus), the sinks that
+// hand frames to the Qt window (PlaybackSinks, FrameMailbox, VideoPlacement),
+// the file checks before a file is opened and the stream scan (MediaScan).
+// Public face: media/PlaybackGraph.h.
+
 #include "media/PlaybackGraph.h"
 
 #include <QPointer>

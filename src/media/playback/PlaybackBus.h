@@ -1,7 +1,7 @@
 #pragma once
 
-#include "media/core/GraphEvents.h"
 #include "media/MediaPlatform.h"
+#include "media/GraphEvents.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "media/Filter.h"
+#include "media/GraphEvents.h"
 #include "media/MediaPlatform.h"
 #include "media/PlaybackGraph.h"
-#include "media/core/GraphEvents.h"
 
 #include <QString>
 #include <chrono>
