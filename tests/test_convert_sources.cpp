@@ -166,8 +166,9 @@ std::vector<QImage> Frames(const QString& path, const QString& folder, int count
     QDir().mkpath(folder);
     QString log;
     const QString pipeline =
-        QString("filesrc location=\"%1\" ! decodebin ! videoconvert ! video/x-raw,format=RGB ! "
-                "pngenc snapshot=false ! multifilesink location=\"%2/f%05d.png\"%3")
+        QString("filesrc location=\"%1\" ! decodebin name=d d. ! video/x-raw ! queue ! "
+                "videoconvert ! video/x-raw,format=RGB ! pngenc snapshot=false ! "
+                "multifilesink location=\"%2/f%05d.png\"%3 d. ! audio/x-raw ! queue ! fakesink")
             .arg(path, folder, count > 0 ? QString(" max-files=0") : QString());
     EXPECT_TRUE(test::RunGstLaunch(pipeline, &log)) << log.toStdString();
     std::vector<QImage> frames;
@@ -183,8 +184,9 @@ std::vector<QImage> Frames(const QString& path, const QString& folder, int count
 std::vector<int16_t> Sound(const QString& path, const QString& rawPath) {
     QString log;
     const QString pipeline =
-        QString("filesrc location=\"%1\" ! decodebin ! audioconvert ! audioresample ! "
-                "audio/x-raw,format=S16LE,channels=1,rate=44100 ! filesink location=\"%2\"")
+        QString("filesrc location=\"%1\" ! decodebin name=d d. ! audio/x-raw ! queue ! "
+                "audioconvert ! audioresample ! audio/x-raw,format=S16LE,channels=1,rate=44100 ! "
+                "filesink location=\"%2\" d. ! video/x-raw ! queue ! fakesink")
             .arg(path, rawPath);
     EXPECT_TRUE(test::RunGstLaunch(pipeline, &log)) << log.toStdString();
     QFile file(rawPath);
