@@ -7,7 +7,7 @@ install(TARGETS orvelin RUNTIME DESTINATION ${orvelin_home})
 foreach(folder language help)
     if(EXISTS ${PROJECT_SOURCE_DIR}/${folder})
         install(DIRECTORY ${PROJECT_SOURCE_DIR}/${folder} DESTINATION ${orvelin_home}
-                PATTERN "*.py" EXCLUDE)
+                PATTERN "*.py" EXCLUDE PATTERN "CMakeLists.txt" EXCLUDE)
     endif()
 endforeach()
 install(CODE "

@@ -147,6 +147,11 @@ void ConversionController::StartJob() {
 }
 
 void ConversionController::EnterRunningState() {
+    const OutputSettings& out = host_.State().output;
+    writtenWidth_ = out.outputWidth;
+    writtenHeight_ = out.outputHeight;
+    if (job_.mediaControl)
+        job_.mediaControl->WrittenVideoSize(&writtenWidth_, &writtenHeight_);
     host_.State().converting = 1;
     host_.SetConvertButtonText(LanguagePack::Instance().GetDialogTextOrString(IDS_STOP));
     progressTimer_.start();
@@ -198,7 +203,11 @@ void ConversionController::EndJob(const QString& statusText) {
 
 HRESULT ConversionController::StopConversion() {
     const OutputSettings& out = host_.State().output;
-    EndJob(DoneText(out.outputPath, out.outputWidth, out.outputHeight));
+    // The Done line states the size written, which an encoder of 4:2:0
+    // pictures may have made even.
+    const bool known = writtenWidth_ > 0 && writtenHeight_ > 0;
+    EndJob(DoneText(out.outputPath, known ? writtenWidth_ : out.outputWidth,
+                    known ? writtenHeight_ : out.outputHeight));
     return S_OK;
 }
 

@@ -53,6 +53,9 @@ private:
 
     ConvertHost& host_;
     ConversionJob job_;
+    // The frame size the running job writes (an encoder may need it even).
+    int32_t writtenWidth_ = 0;
+    int32_t writtenHeight_ = 0;
     QTimer progressTimer_;
     std::unique_ptr<WindowsMediaStep> windowsMedia_;
 };

@@ -22,6 +22,7 @@ class PictureSurface;
 class PreviewPlayer;
 class ConversionController;
 class SeekSlider;
+class HelpWindow;
 
 // The single main window: holds the opened video, trim points, output
 // settings, the preview player and the conversion job, and receives every
@@ -77,6 +78,12 @@ public:
     // Position message 1027 from the preview player.
     void OnPositionMessage(qint64 currentPosition, qint64 stopPosition);
     PreviewPlayer* Player() const { return player_.get(); }
+    void ShowHelp(); // control 1084 and command 57670
+    // The help's start page from the help folder inside `programFolder`.
+    void ShowHelp(const QString& programFolder);
+    HelpWindow* Help() const { return help_; }
+    void OpenHomepage();   // control 1047
+    void OnAbout();        // control 1042 (the popup menu's About presses it)
     void OnCloseCommand(); // control 1056
     void OnExit();         // control 1076
     // The close request: answers whether the window may end (and ends it).
@@ -106,6 +113,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
@@ -129,6 +137,7 @@ private:
     std::unique_ptr<ConversionController> conversion_;
     PictureSurface* pictureSurface_ = nullptr;
     SeekSlider* slider_ = nullptr;
+    HelpWindow* help_ = nullptr;
     bool initialized_ = false;
     bool closing_ = false;
     QString titleBeforeProgress_; // the caption while a percentage is shown

@@ -341,6 +341,19 @@ HRESULT FilterGraph::SetNotifyWindow(QObject* receiver, std::function<void()> no
     return S_OK;
 }
 
+bool FilterGraph::WrittenVideoSize(int32_t* width, int32_t* height) const {
+    for (const GraphBranch& branch : impl_->branches) {
+        if (branch.kind != MediaMajorType::Video || !branch.head || branch.writtenWidth <= 0)
+            continue;
+        if (width)
+            *width = branch.writtenWidth;
+        if (height)
+            *height = branch.writtenHeight;
+        return true;
+    }
+    return false;
+}
+
 QString FilterGraph::LastErrorText() const {
     std::lock_guard lock(impl_->mutex);
     return impl_->errorText;

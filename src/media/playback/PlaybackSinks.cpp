@@ -148,10 +148,12 @@ GstElement* CreateDisplayVideoSink(const std::shared_ptr<FrameMailbox>& mailbox)
     // The queue lets the decoder work on the next frame while this one is
     // converted and waits for its time.
     GstElement* queue = gst_element_factory_make("queue", nullptr);
+    // Turns a picture tagged as turned (phone video) upright.
+    GstElement* flip = gst_element_factory_make("videoflip", nullptr);
     GstElement* convert = gst_element_factory_make("videoconvertscale", nullptr);
     GstElement* sink = gst_element_factory_make("appsink", nullptr);
-    if (!queue || !convert || !sink) {
-        for (GstElement* element : {queue, convert, sink})
+    if (!queue || !flip || !convert || !sink) {
+        for (GstElement* element : {queue, flip, convert, sink})
             if (element)
                 gst_object_unref(gst_object_ref_sink(element));
         return nullptr;
@@ -159,6 +161,7 @@ GstElement* CreateDisplayVideoSink(const std::shared_ptr<FrameMailbox>& mailbox)
     g_object_set(queue, "max-size-buffers", 3u, "max-size-bytes", 0u, "max-size-time", guint64(0),
                  nullptr);
     g_object_set(convert, "n-threads", 2u, nullptr);
+    gst_util_set_object_arg(G_OBJECT(flip), "video-direction", "auto");
     GstCaps* caps = gst_caps_from_string(kFrameCaps);
     g_object_set(sink, "caps", caps, "sync", TRUE, "qos", TRUE, "max-lateness", kMaxLateness,
                  "enable-last-sample", FALSE, "max-buffers", 2u, "drop", TRUE, nullptr);
@@ -168,8 +171,8 @@ GstElement* CreateDisplayVideoSink(const std::shared_ptr<FrameMailbox>& mailbox)
     callbacks.new_sample = onSample;
     gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks,
                                new std::shared_ptr<FrameMailbox>(mailbox), forgetMailbox);
-    GstElement* bin = binAround(queue, {queue, convert, sink});
-    gst_element_link_many(queue, convert, sink, nullptr);
+    GstElement* bin = binAround(queue, {queue, flip, convert, sink});
+    gst_element_link_many(queue, flip, convert, sink, nullptr);
     return bin;
 }
 

@@ -58,6 +58,11 @@ public:
     GraphEventQueue& Events();
     HRESULT SetNotifyWindow(QObject* receiver, std::function<void()> notify);
 
+    // The frame size the video chain hands to the file: the timeline's own,
+    // or one pixel less where an encoder takes only even sizes (4:2:0
+    // pictures). False before the video output is connected.
+    bool WrittenVideoSize(int32_t* width, int32_t* height) const;
+
     // The reason of the first error the graph reported; empty without one.
     QString LastErrorText() const;
 
