@@ -41,6 +41,8 @@ public:
     // True while a job is being set up: the event loop runs, but no command
     // may act.
     bool SettingUp() const { return settingUp_; }
+    // The converted share of the marked stretch in percent; -1 when unknown.
+    int ProgressPercent() const;
     bool ProgressTimerActive() const { return progressTimer_.isActive(); }
     const ConversionJob& Job() const { return job_; }
     // Replaces the Windows Media part of the output graph (WMV, ASF).
@@ -70,6 +72,9 @@ private:
 
     ConvertHost& host_;
     ConversionJob job_;
+    // The frame size the running job writes (an encoder may need it even).
+    int32_t writtenWidth_ = 0;
+    int32_t writtenHeight_ = 0;
     QTimer progressTimer_;
     std::unique_ptr<WindowsMediaStep> windowsMedia_;
     RunFiles files_;

@@ -54,10 +54,13 @@ MainDialog::MainDialog(AppContext& app, QWidget* parent) : QDialog(parent), app_
     background_ = LoadBitmapResource(139);
     // 2. The controls of the template.
     CreateControls();
+    // A video file dropped on the window opens as through Open Video.
+    setAcceptDrops(true);
     // Connected first, so that Exit works even when the initialisation stops
     // early.
     ConnectCommands();
     Initialize();
+    NameControls();
 }
 
 MainDialog::~MainDialog() {

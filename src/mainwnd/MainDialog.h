@@ -59,12 +59,19 @@ public:
     QWidget* OwnerWidget() override { return this; }
     void SetConvertButtonText(const QString& text) override;
     void SetStatusText(const QString& text) override;
+    // The percentage in the title and the desktop's task-bar progress.
+    void ShowConversionProgress(int percent) override;
+    // A notification when the job ends while the window is not active.
+    void ConversionEnded(const QString& statusText) override;
     ConversionController& Conversion() { return *conversion_; }
     void ClosePreview();
     void RefreshOutputInfo();
 
     // Commands.
-    void OpenVideo();     // control 1006
+    void OpenVideo(); // control 1006
+    // Opens `path` as Open Video does after its file dialog (the command line
+    // and a drop come here).
+    void OpenVideoFile(const QString& path);
     void OnOptions();     // control 1003
     void TakeTrimStart(); // control 1062
     void TakeTrimEnd();   // control 1063
@@ -109,11 +116,15 @@ public slots:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     void CreateControls();
+    // Accessible names for the controls without a caption, and the Tab order.
+    void NameControls();
     void Initialize();
     void SetUpImageButtons();
     void SetUpListViews();
@@ -136,6 +147,7 @@ private:
     bool closing_ = false;
     bool commandsBlocked_ = false;
     std::vector<std::pair<QWidget*, bool>> blockedControls_; // with their enabled state
+    QString titleBeforeProgress_; // the caption while a percentage is shown
     PopupRunner popupRunner_;
 };
 

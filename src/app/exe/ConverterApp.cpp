@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
+#include <QTimer>
 
 namespace orvelin {
 
@@ -30,6 +31,14 @@ int ConverterApp::Run() {
         // Modal to nothing else: the preview window must stay usable while
         // the main window's loop runs.
         dialog.setWindowModality(Qt::WindowModal);
+        // Queued, so the file opens after the window is up, through the same
+        // path as the Open Video button.
+        QTimer::singleShot(0, &dialog, [&dialog, this] {
+            if (!fileToOpen_.isEmpty())
+                dialog.OpenVideoFile(fileToOpen_);
+            if (onShown_)
+                onShown_(dialog);
+        });
         dialog.exec();
     }
     pack.Attach(nullptr, nullptr);

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "media/MediaPlatform.h"
 #include "media/GraphEvents.h"
+#include "media/MediaPlatform.h"
 
 #include <QString>
 #include <QStringList>
