@@ -2,6 +2,7 @@
 #include "app/exe/ConverterApp.h"
 #include "mainwnd/ControlIds.h"
 #include "mainwnd/MainDialog.h"
+#include "support/LanguageFixtures.h"
 #include "support/TestEnv.h"
 
 #include <QAbstractButton>
@@ -40,12 +41,14 @@ void ExitWhenShown(std::function<void(MainDialog&)> before = {}) {
 TEST(ApplicationStart, FirstRunStartsInEnglishAndSavesTheLanguageOnExit) {
     TestEnv env;
     bool sawDefaults = false;
+    ConverterApp app(env.ui);
+    app.SetLanguageBaseFolder(env.TempPath("no-packs"));
     ExitWhenShown([&](MainDialog& dialog) {
         sawDefaults = dialog.State().output.outputFormat == 2 &&
                       dialog.State().output.frameRateIndex == 1 &&
                       dialog.windowTitle() == "Orvelin";
     });
-    EXPECT_EQ(ConverterApp(env.ui).Run(), 0);
+    EXPECT_EQ(app.Run(), 0);
     EXPECT_TRUE(sawDefaults);
     EXPECT_EQ(ShownMainDialog(), nullptr);
     EXPECT_EQ(env.ReopenStore()->GetString("Option", "CurrentLanguage", ""), "english");
@@ -56,7 +59,25 @@ TEST(ApplicationStart, AStoredLanguageWithoutPacksFallsBackToEnglish) {
     TestEnv env;
     env.settings->WriteString("Option", "CurrentLanguage", "German");
     ExitWhenShown();
-    EXPECT_EQ(ConverterApp(env.ui).Run(), 0);
+    ConverterApp app(env.ui);
+    app.SetLanguageBaseFolder(env.TempPath("no-packs"));
+    EXPECT_EQ(app.Run(), 0);
     // No pack exists, so English was in force and is what the close writes.
     EXPECT_EQ(env.ReopenStore()->GetString("Option", "CurrentLanguage", ""), "english");
+}
+
+TEST(ApplicationStart, TheStoredLanguageIsLoadedAtStart) {
+    TestEnv env;
+    test::PackFolder folder;
+    folder.Write("German", "[DIALOG]\nIDC_BUTTON_EXIT=Beenden\n");
+    folder.Write("English", "");
+    env.settings->WriteString("Option", "CurrentLanguage", "german");
+    QString exitText;
+    ExitWhenShown([&](MainDialog& dialog) { exitText = dialog.ControlText(IDC_BUTTON_EXIT); });
+    ConverterApp app(env.ui);
+    app.SetLanguageBaseFolder(folder.Base());
+    EXPECT_EQ(app.Run(), 0);
+    EXPECT_EQ(exitText, "Beenden");
+    // The name as it was asked for.
+    EXPECT_EQ(env.ReopenStore()->GetString("Option", "CurrentLanguage", ""), "german");
 }

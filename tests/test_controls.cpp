@@ -302,6 +302,8 @@ TEST_F(ImageButtonTest, DoubleClickGivesTwoClicks) {
         }
     } counter(&doubleClicks);
     button->installEventFilter(&counter);
+    // Off the button, so the look before and after is the resting one.
+    const QImage resting = button->grab().toImage();
 
     QTest::mouseDClick(window->windowHandle(), Qt::LeftButton, {},
                        button->mapTo(window.get(), QPoint(40, 30)));
@@ -310,15 +312,28 @@ TEST_F(ImageButtonTest, DoubleClickGivesTwoClicks) {
     EXPECT_FALSE(button->isDown());
     EXPECT_TRUE(button->hasFocus() || !window->isActiveWindow());
     button->removeEventFilter(&counter);
+    // The second press must not leave the pressed look behind once the
+    // pointer has gone.
+    MoveTo(window.get(), QPoint(300, 150));
+    ASSERT_TRUE(WaitFor([&] { return button->grab().toImage() == resting; }));
 }
 
 TEST_F(ImageButtonTest, DisablingTheFocusedButtonMovesFocusOn) {
     ActivateWindow();
     button->setFocus(Qt::TabFocusReason);
     ASSERT_TRUE(WaitFor([&] { return button->hasFocus(); }));
+    const QImage enabledLook = button->grab().toImage();
     button->setEnabled(false);
     EXPECT_FALSE(button->hasFocus());
     EXPECT_TRUE(other->hasFocus());
+    // The button draws itself differently once disabled (greyed icon and
+    // embossed caption), not just the focus frame gone.
+    button->setEnabled(true);
+    button->clearFocus();
+    const QImage enabledUnfocused = button->grab().toImage();
+    button->setEnabled(false);
+    EXPECT_NE(button->grab().toImage(), enabledUnfocused);
+    EXPECT_NE(button->grab().toImage(), enabledLook);
 }
 
 TEST_F(ImageButtonTest, IconSitsCentredAboveTheCaption) {

@@ -1,10 +1,10 @@
 // The playback graph over real media files made at test time: what the probe
 // reads (length, size, frame period), the files it must refuse quickly, and
 // playback with frames and events reaching the UI thread.
-#include "media/core/GraphEvents.h"
-#include "media/playback/MediaScan.h"
+#include "media/GraphEvents.h"
 #include "media/PipelineRelease.h"
 #include "media/PlaybackGraph.h"
+#include "media/playback/MediaScan.h"
 #include "support/MediaFixtures.h"
 #include "support/TestEnv.h"
 

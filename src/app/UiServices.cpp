@@ -1,5 +1,7 @@
 #include "app/UiServices.h"
 
+#include "app/BrowserAssociation.h"
+
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
@@ -132,6 +134,10 @@ bool QtUiServices::OpenUrl(const QString& url) {
 
 bool QtUiServices::StartProcess(const QString& program, const QStringList& arguments) {
     return QProcess::startDetached(program, arguments);
+}
+
+QString QtUiServices::HtmlAssociationCommand() {
+    return DefaultBrowserExecLine();
 }
 
 } // namespace orvelin

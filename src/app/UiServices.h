@@ -49,6 +49,10 @@ public:
     virtual bool OpenUrl(const QString& url) = 0;
     // Starts a detached process; false when it cannot be started.
     virtual bool StartProcess(const QString& program, const QStringList& arguments) = 0;
+    // The command line of the application registered for web pages (the
+    // default browser's Exec line, placeholders still in it); empty when none
+    // is registered.
+    virtual QString HtmlAssociationCommand() = 0;
 
     // A message box raised through the framework: the caption is the
     // application name.
@@ -70,6 +74,7 @@ public:
     std::optional<QFont> ChooseFont(QWidget* owner, const QFont& initial) override;
     bool OpenUrl(const QString& url) override;
     bool StartProcess(const QString& program, const QStringList& arguments) override;
+    QString HtmlAssociationCommand() override;
 };
 
 } // namespace orvelin

@@ -17,6 +17,10 @@ namespace orvelin {
 ImageButton::ImageButton(const QString& caption, QWidget* parent) : QPushButton(caption, parent) {
     // Hover tracking needs moves without a button held.
     setMouseTracking(true);
+    // Never the dialog's default button: Enter presses the focused button
+    // only, as Space does.
+    setAutoDefault(false);
+    setDefault(false);
     // Connected first, so it runs before the parent's click handler.
     connect(this, &QAbstractButton::clicked, this, &ImageButton::OnClicked);
 }

@@ -9,6 +9,7 @@
 #include "lang/LanguagePack.h"
 #include "media/ErrorText.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -146,6 +147,11 @@ void ConversionController::StartJob() {
 }
 
 void ConversionController::EnterRunningState() {
+    const OutputSettings& out = host_.State().output;
+    writtenWidth_ = out.outputWidth;
+    writtenHeight_ = out.outputHeight;
+    if (job_.mediaControl)
+        job_.mediaControl->WrittenVideoSize(&writtenWidth_, &writtenHeight_);
     host_.State().converting = 1;
     host_.SetConvertButtonText(LanguagePack::Instance().GetDialogTextOrString(IDS_STOP));
     progressTimer_.start();
@@ -158,6 +164,19 @@ void ConversionController::OnTimer(int timerId) {
     MainState& state = host_.State();
     ++state.elapsedSeconds;
     host_.SetStatusText(UsedTimeText(state.elapsedSeconds));
+    const int percent = ProgressPercent();
+    if (percent >= 0)
+        host_.ShowConversionProgress(percent);
+}
+
+int ConversionController::ProgressPercent() const {
+    const MainState& state = host_.State();
+    const REFERENCE_TIME length = state.trimEnd - state.trimStart;
+    REFERENCE_TIME done = 0;
+    if (length <= 0 || !job_.mediaControl ||
+        media::Failed(job_.mediaControl->GetCurrentPosition(&done)))
+        return -1;
+    return static_cast<int>(std::clamp<REFERENCE_TIME>(done * 100 / length, 0, 100));
 }
 
 void ConversionController::EndJob(const QString& statusText) {
@@ -178,11 +197,17 @@ void ConversionController::EndJob(const QString& statusText) {
     state.elapsedSeconds = 0;
     host_.SetStatusText(statusText);
     host_.EnableEditControls();
+    host_.ShowConversionProgress(-1);
+    host_.ConversionEnded(statusText);
 }
 
 HRESULT ConversionController::StopConversion() {
     const OutputSettings& out = host_.State().output;
-    EndJob(DoneText(out.outputPath, out.outputWidth, out.outputHeight));
+    // The Done line states the size written, which an encoder of 4:2:0
+    // pictures may have made even.
+    const bool known = writtenWidth_ > 0 && writtenHeight_ > 0;
+    EndJob(DoneText(out.outputPath, known ? writtenWidth_ : out.outputWidth,
+                    known ? writtenHeight_ : out.outputHeight));
     return S_OK;
 }
 

@@ -35,6 +35,8 @@ public:
     media::HRESULT OnGraphNotify();
 
     bool Converting() const;
+    // The converted share of the marked stretch in percent; -1 when unknown.
+    int ProgressPercent() const;
     bool ProgressTimerActive() const { return progressTimer_.isActive(); }
     const ConversionJob& Job() const { return job_; }
     // Replaces the Windows Media part of the output graph (WMV, ASF).
@@ -51,6 +53,9 @@ private:
 
     ConvertHost& host_;
     ConversionJob job_;
+    // The frame size the running job writes (an encoder may need it even).
+    int32_t writtenWidth_ = 0;
+    int32_t writtenHeight_ = 0;
     QTimer progressTimer_;
     std::unique_ptr<WindowsMediaStep> windowsMedia_;
 };

@@ -37,6 +37,12 @@ public:
     // Shows the filters of an output graph that is about to run, with their
     // settings, modally ("Set Filter's Properties"). The default shows the
     // filter properties dialog over the main window.
+    // How much of the marked stretch is converted, 0..100, once a second
+    // while a job runs; -1 when the job has ended.
+    virtual void ShowConversionProgress(int percent) { (void)percent; }
+    // A job has ended; `statusText` is what the status line now says.
+    virtual void ConversionEnded(const QString& statusText) { (void)statusText; }
+
     virtual void ShowFilterProperties(const std::vector<std::shared_ptr<media::Filter>>& filters);
 };
 

@@ -36,6 +36,11 @@ enum MainControlId : int {
     IDC_BUTTON_HELP = 1084,
 };
 
+// Commands that are not buttons: the help command (F1).
+enum MainCommandId : int {
+    ID_HELP = 57670,
+};
+
 // Resource number of the main window's template.
 constexpr int IDD_MAIN_DIALOG = 102;
 

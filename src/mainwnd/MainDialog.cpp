@@ -20,9 +20,11 @@
 
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTableWidget>
 
 #include <cstdlib>
@@ -52,10 +54,13 @@ MainDialog::MainDialog(AppContext& app, QWidget* parent) : QDialog(parent), app_
     background_ = LoadBitmapResource(139);
     // 2. The controls of the template.
     CreateControls();
+    // A video file dropped on the window opens as through Open Video.
+    setAcceptDrops(true);
     // Connected first, so that Exit works even when the initialisation stops
     // early.
     ConnectCommands();
     Initialize();
+    NameControls();
 }
 
 MainDialog::~MainDialog() {
@@ -301,6 +306,13 @@ void MainDialog::ConnectCommands() {
     onClick(IDC_BUTTON_STOP, [this] { OnStop(); });
     connect(slider_, &SeekSlider::captureReleased, this, [this] { OnSliderReleased(); });
     onClick(IDC_BUTTON_CLOSE, [this] { OnCloseCommand(); });
+    onClick(IDC_BUTTON_HELP, [this] { ShowHelp(); });
+    onClick(IDC_BUTTON_HOMEPAGE, [this] { OpenHomepage(); });
+    onClick(IDC_BUTTON_ABOUT, [this] { OnAbout(); });
+    // The help command (57670) is the F1 key.
+    auto* help = new QShortcut(QKeySequence::HelpContents, this);
+    help->setProperty("commandId", ID_HELP);
+    connect(help, &QShortcut::activated, this, [this] { ShowHelp(); });
 }
 
 void MainDialog::WriteOutputInfoFirstForm() {
@@ -405,6 +417,28 @@ void MainDialog::accept() {
 
 void MainDialog::reject() {
     RequestClose();
+}
+
+void MainDialog::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    const bool plain = event->modifiers() == Qt::NoModifier ||
+                       (event->modifiers() == Qt::KeypadModifier && event->key() == Qt::Key_Enter);
+    if (!enter || !plain) {
+        QDialog::keyPressEvent(event);
+        return;
+    }
+    // No button is the default: Enter presses the focused button, and
+    // anywhere else it is the dialog's OK, which ends the window only
+    // through the close checks.
+    auto* button = qobject_cast<QAbstractButton*>(focusWidget());
+    if (button && button->window() == this) {
+        if (button->isEnabled() && button->isVisible())
+            button->click();
+        event->accept();
+        return;
+    }
+    event->accept();
+    accept();
 }
 
 void MainDialog::paintEvent(QPaintEvent* event) {

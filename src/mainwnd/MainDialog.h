@@ -6,11 +6,14 @@
 #include <QDialog>
 #include <QPixmap>
 #include <QString>
+#include <functional>
 #include <map>
 #include <memory>
 
 class QLabel;
 class QAbstractButton;
+class QAction;
+class QMenu;
 
 namespace orvelin {
 
@@ -19,6 +22,7 @@ class PictureSurface;
 class PreviewPlayer;
 class ConversionController;
 class SeekSlider;
+class HelpWindow;
 
 // The single main window: holds the opened video, trim points, output
 // settings, the preview player and the conversion job, and receives every
@@ -50,12 +54,19 @@ public:
     QWidget* OwnerWidget() override { return this; }
     void SetConvertButtonText(const QString& text) override;
     void SetStatusText(const QString& text) override;
+    // The percentage in the title and the desktop's task-bar progress.
+    void ShowConversionProgress(int percent) override;
+    // A notification when the job ends while the window is not active.
+    void ConversionEnded(const QString& statusText) override;
     ConversionController& Conversion() { return *conversion_; }
     void ClosePreview();
     void RefreshOutputInfo();
 
     // Commands.
     void OpenVideo();     // control 1006
+    // Opens `path` as Open Video does after its file dialog (the command line
+    // and a drop come here).
+    void OpenVideoFile(const QString& path);
     void OnOptions();     // control 1003
     void TakeTrimStart(); // control 1062
     void TakeTrimEnd();   // control 1063
@@ -67,10 +78,32 @@ public:
     // Position message 1027 from the preview player.
     void OnPositionMessage(qint64 currentPosition, qint64 stopPosition);
     PreviewPlayer* Player() const { return player_.get(); }
+    void ShowHelp(); // control 1084 and command 57670
+    // The help's start page from the help folder inside `programFolder`.
+    void ShowHelp(const QString& programFolder);
+    HelpWindow* Help() const { return help_; }
+    void OpenHomepage();   // control 1047
+    void OnAbout();        // control 1042 (the popup menu's About presses it)
     void OnCloseCommand(); // control 1056
     void OnExit();         // control 1076
     // The close request: answers whether the window may end (and ends it).
     bool RequestClose();
+
+    // The popup menu of a right click at `position` (client coordinates).
+    void ShowPopupMenu(const QPoint& position);
+    // Fills the Language submenu of the popup proper and retitles the menu;
+    // false when the popup has no submenu.
+    bool FillLanguageMenu(QMenu* resource, QMenu* popup);
+    // A command of the popup menu (language, Font or About).
+    void OnPopupCommand(int commandId);
+    // Selects the language of a language command (45400 to 46399); other
+    // commands are left alone.
+    void OnSelectLanguage(int commandId);
+    void OnFont(); // command 32780
+    // Shows the popup menu and answers the chosen item (QMenu::exec at the
+    // pointer in the program; tests replace it).
+    using PopupRunner = std::function<QAction*(QMenu* popup, const QPoint& globalPosition)>;
+    void SetPopupRunner(PopupRunner runner) { popupRunner_ = std::move(runner); }
 
 public slots:
     void accept() override;
@@ -78,9 +111,15 @@ public slots:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     void CreateControls();
+    // Accessible names for the controls without a caption, and the Tab order.
+    void NameControls();
     void Initialize();
     void SetUpImageButtons();
     void SetUpListViews();
@@ -98,8 +137,11 @@ private:
     std::unique_ptr<ConversionController> conversion_;
     PictureSurface* pictureSurface_ = nullptr;
     SeekSlider* slider_ = nullptr;
+    HelpWindow* help_ = nullptr;
     bool initialized_ = false;
     bool closing_ = false;
+    QString titleBeforeProgress_; // the caption while a percentage is shown
+    PopupRunner popupRunner_;
 };
 
 } // namespace orvelin

@@ -28,7 +28,13 @@ void MainDialog::OpenVideo() {
     const std::optional<QString> chosen = app_.ui.OpenFileName(request);
     if (!chosen || chosen->isEmpty())
         return;
-    const QString path = *chosen;
+    OpenVideoFile(*chosen);
+}
+
+void MainDialog::OpenVideoFile(const QString& path) {
+    LanguagePack& lang = LanguagePack::Instance();
+    if (state_.converting || path.isEmpty())
+        return;
 
     // Any previous video and its music entry are dropped.
     ClearSlideshowLists(state_);

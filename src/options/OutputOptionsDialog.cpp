@@ -1,5 +1,7 @@
 #include "options/OutputOptionsDialog.h"
 
+#include "controls/Accessibility.h"
+
 #include "app/AppContext.h"
 #include "app/UiServices.h"
 #include "lang/BuiltinStrings.h"
@@ -38,6 +40,18 @@ OutputOptionsDialog::OutputOptionsDialog(AppContext& app, const OutputSettings& 
     : QDialog(parent), app_(app), settings_(settings), source_(source),
       catalog_(app.ui, compressors, this), encoderTable_(media::ListVfwCompressors) {
     CreateControls();
+    LabelFields(this, {{IDC_STATIC_OUTPUT_FILE, IDC_EDIT_OUTPUT_FILE},
+                       {IDC_STATIC_RESOLUTION, IDC_COMBO_RESOLUTION},
+                       {IDC_STATIC_FRAME_RATE, IDC_COMBO_FRAME_RATE},
+                       {IDC_STATIC_RESIZE_MODE, IDC_COMBO_RESIZE_MODE},
+                       {IDC_STATIC_VIDEO_COMPRESSOR, IDC_COMBO_VIDEO_COMPRESSOR},
+                       {IDC_STATIC_AUDIO_COMPRESSOR, IDC_COMBO_AUDIO_COMPRESSOR},
+                       {IDC_STATIC_VIDEO_COMPRESSOR_BITRATE, IDC_EDIT_VIDEO_BITRATE},
+                       {IDC_STATIC_AUDIO_COMPRESSOR_BITRATE, IDC_COMBO_AUDIO_BITRATE}});
+    NameControl(this, IDC_EDIT_WIDTH, QStringLiteral("Width"));
+    NameControl(this, IDC_EDIT_HEIGHT, QStringLiteral("Height"));
+    NameControl(this, IDC_EDIT_FRAME_RATE, QStringLiteral("Custom frame rate"));
+    OrderTabsByLayout(this);
     Open();
     // The lists report the user's choices from here on.
     connect(Combo(IDC_COMBO_RESOLUTION), &QComboBox::currentIndexChanged, this,

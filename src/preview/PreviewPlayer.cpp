@@ -6,6 +6,7 @@
 
 #include <QWidget>
 #include <algorithm>
+#include <cmath>
 
 namespace orvelin {
 
@@ -258,6 +259,39 @@ void PreviewPlayer::SeekTo(REFERENCE_TIME time) {
     if (!graph_)
         return;
     graph_->SetPositions(std::max<REFERENCE_TIME>(time, 0));
+}
+
+void PreviewPlayer::StepFrames(int frames) {
+    if (!graph_ || (state_ != kPaused && state_ != kStopped) || audioOnly_ || frames == 0)
+        return;
+    double period = 0.0;
+    if (Failed(graph_->GetAvgTimePerFrame(&period)) || !(period > 0.0))
+        return;
+    REFERENCE_TIME now = 0;
+    if (Failed(graph_->GetCurrentPosition(&now)))
+        return;
+    // Frame k starts at k × period; the shown frame is the one whose time
+    // span holds the position (a seek may have landed inside it).
+    const double units = period * media::kUnitsPerSecond;
+    const long long shown = static_cast<long long>(std::floor((now + units / 1000.0) / units));
+    const long long target = std::max(0LL, shown + frames);
+    REFERENCE_TIME stop = 0;
+    graph_->GetStopPosition(&stop);
+    REFERENCE_TIME time = static_cast<REFERENCE_TIME>(std::llround(target * units));
+    if (stop > 0 && time >= stop)
+        return; // already on the last frame
+    SeekTo(time);
+    PollPosition();
+}
+
+void PreviewPlayer::StepSeconds(int seconds) {
+    if (!graph_ || (state_ != kPaused && state_ != kStopped) || seconds == 0)
+        return;
+    REFERENCE_TIME now = 0;
+    if (Failed(graph_->GetCurrentPosition(&now)))
+        return;
+    SeekTo(now + REFERENCE_TIME(seconds) * media::kUnitsPerSecond);
+    PollPosition();
 }
 
 void PreviewPlayer::SeekToSliderPosition(int sliderPos) {

@@ -63,6 +63,13 @@ public:
     // share of the last polled stop position. Nothing before the first poll.
     void SeekToSliderPosition(int sliderPos);
 
+    // With the preview paused or stopped: moves `frames` frames on (negative: back),
+    // landing on a frame's own time, and reports the new position at once so
+    // that the slider and the trim buttons follow. Nothing otherwise.
+    void StepFrames(int frames);
+    // With the preview paused or stopped: moves `seconds` seconds on or back.
+    void StepSeconds(int seconds);
+
     // Sizes the preview window to the video's native size × m / d.
     HRESULT InitVideoWindow(int multiplier, int divider);
     void UpdateTitle();

@@ -40,6 +40,11 @@ PreviewWindow::PreviewWindow(PreviewPlayer* player, QWidget* mainWindow)
     : QWidget(nullptr, Qt::Window), player_(player), mainWindow_(mainWindow),
       clock_(SteadyMilliseconds) {
     setWindowTitle(QStringLiteral("Video Window"));
+    setAccessibleName(QStringLiteral("Video preview"));
+    setAccessibleDescription(
+        QStringLiteral("While paused, Left and Right step one frame, with Shift one second."));
+    // Takes the arrow keys for frame stepping.
+    setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_QuitOnClose, false);
     setMouseTracking(true);
@@ -102,6 +107,20 @@ void PreviewWindow::closeEvent(QCloseEvent* event) {
     // The main window closes the video, and with it this window.
     event->ignore();
     emit closeCommand();
+}
+
+void PreviewWindow::keyPressEvent(QKeyEvent* event) {
+    // Arrows step the paused preview a frame, with Shift a second.
+    const int direction = event->key() == Qt::Key_Right ? 1 : event->key() == Qt::Key_Left ? -1 : 0;
+    if (direction == 0 || !player_) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    if (event->modifiers() & Qt::ShiftModifier)
+        player_->StepSeconds(direction);
+    else
+        player_->StepFrames(direction);
+    event->accept();
 }
 
 void PreviewWindow::keyReleaseEvent(QKeyEvent* event) {

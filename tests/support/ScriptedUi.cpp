@@ -3,8 +3,8 @@
 namespace orvelin::test {
 
 int ScriptedUi::MessageBox(QWidget* owner, const QString& text, const QString& caption,
-                           MsgButtons buttons, MsgIcon) {
-    UiCall call{UiCall::Message, text, caption, buttons, owner != nullptr, {}, {}};
+                           MsgButtons buttons, MsgIcon icon) {
+    UiCall call{UiCall::Message, text, caption, buttons, owner != nullptr, {}, {}, icon};
     calls.push_back(call);
     if (onMessage)
         onMessage(call);
@@ -29,9 +29,12 @@ std::optional<QString> ScriptedUi::AnswerFile(UiCall::Kind kind, const FileDialo
         {kind, {}, request.title, MsgButtons::Ok, request.owner != nullptr, request, {}});
     if (fileAnswers.empty())
         return std::nullopt;
-    auto answer = fileAnswers.front();
+    const bool answered = fileAnswers.front().has_value();
+    const QString name = answered ? *fileAnswers.front() : QString();
     fileAnswers.pop_front();
-    return answer;
+    if (!answered)
+        return std::nullopt;
+    return name;
 }
 
 std::optional<QString> ScriptedUi::OpenFileName(const FileDialogRequest& request) {
@@ -59,6 +62,10 @@ bool ScriptedUi::OpenUrl(const QString& url) {
 bool ScriptedUi::StartProcess(const QString& program, const QStringList& arguments) {
     calls.push_back({UiCall::Process, program, {}, MsgButtons::Ok, false, {}, arguments});
     return processResult;
+}
+
+QString ScriptedUi::HtmlAssociationCommand() {
+    return htmlCommand;
 }
 
 std::vector<UiCall> ScriptedUi::Messages() const {

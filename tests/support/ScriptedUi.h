@@ -19,8 +19,9 @@ struct UiCall {
     QString caption; // message caption or dialog title
     MsgButtons buttons = MsgButtons::Ok;
     bool hadOwner = false;
-    FileDialogRequest file; // for file dialogs
-    QStringList arguments;  // for processes
+    FileDialogRequest file;       // for file dialogs
+    QStringList arguments;        // for processes
+    MsgIcon icon = MsgIcon::None; // for message boxes
 };
 
 // A scripted stand-in for the UI services: records every call and answers
@@ -35,12 +36,15 @@ public:
     std::optional<QFont> ChooseFont(QWidget* owner, const QFont& initial) override;
     bool OpenUrl(const QString& url) override;
     bool StartProcess(const QString& program, const QStringList& arguments) override;
+    QString HtmlAssociationCommand() override;
 
     std::deque<int> messageAnswers;
     std::deque<std::optional<QString>> fileAnswers;
     std::deque<std::optional<QFont>> fontAnswers;
     bool urlResult = true;
     bool processResult = true;
+    // What HtmlAssociationCommand answers (empty: no browser registered).
+    QString htmlCommand;
     // Called while a message box is "shown", before it answers.
     std::function<void(const UiCall&)> onMessage;
 

@@ -1,4 +1,4 @@
-#include "media/core/GraphEvents.h"
+#include "media/GraphEvents.h"
 
 #include "media/core/QueuedReceiver.h"
 

@@ -31,6 +31,8 @@ void UninitializeMediaPlatform() {
     // they stay loaded until the process ends; nothing is held here.
 }
 
-bool MediaPlatformInitialized() { return Succeeded(g_initResult) && gst_is_initialized(); }
+bool MediaPlatformInitialized() {
+    return Succeeded(g_initResult) && gst_is_initialized();
+}
 
 } // namespace orvelin::media

@@ -1,5 +1,10 @@
 #pragma once
 
+// core/: what every media role shares: platform start-up (media/MediaPlatform.h),
+// graph events delivered to the UI thread (media/GraphEvents.h and this file),
+// error texts, pipeline lifetime (PipelineRelease, PipelineActivity) and the
+// button sound (media/SoundPlayer.h).
+
 #include <QMetaObject>
 #include <functional>
 #include <memory>

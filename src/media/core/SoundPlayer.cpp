@@ -54,6 +54,8 @@ void PlaySoundAsync(const QByteArray& wavData) {
     std::thread(playOnThread, wavData).detach();
 }
 
-int SoundsPlaying() { return g_playing.load(); }
+int SoundsPlaying() {
+    return g_playing.load();
+}
 
 } // namespace orvelin::media

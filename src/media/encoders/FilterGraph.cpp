@@ -300,6 +300,19 @@ HRESULT FilterGraph::Stop() {
     return S_OK;
 }
 
+HRESULT FilterGraph::GetCurrentPosition(REFERENCE_TIME* position) const {
+    if (!position)
+        return E_POINTER;
+    *position = 0;
+    if (!impl_->pipeline)
+        return E_FAIL;
+    gint64 now = -1;
+    if (!gst_element_query_position(impl_->pipeline, GST_FORMAT_TIME, &now) || now < 0)
+        return E_FAIL;
+    *position = now / 100;
+    return S_OK;
+}
+
 GraphState FilterGraph::State() const {
     if (!impl_->pipeline)
         return GraphState::Stopped;
@@ -326,6 +339,19 @@ GraphEventQueue& FilterGraph::Events() {
 HRESULT FilterGraph::SetNotifyWindow(QObject* receiver, std::function<void()> notify) {
     impl_->events.SetNotifyWindow(receiver, std::move(notify));
     return S_OK;
+}
+
+bool FilterGraph::WrittenVideoSize(int32_t* width, int32_t* height) const {
+    for (const GraphBranch& branch : impl_->branches) {
+        if (branch.kind != MediaMajorType::Video || !branch.head || branch.writtenWidth <= 0)
+            continue;
+        if (width)
+            *width = branch.writtenWidth;
+        if (height)
+            *height = branch.writtenHeight;
+        return true;
+    }
+    return false;
 }
 
 QString FilterGraph::LastErrorText() const {

@@ -17,6 +17,11 @@ struct GraphBranch {
     GstPad* source = nullptr; // the timeline's pad of the group (reference held)
     MediaMajorType kind = MediaMajorType::None;
     GstPad* head = nullptr; // the first pad of the chain linked to it (reference held)
+    // The group's frame size (video only) and the size the chain writes.
+    int width = 0;
+    int height = 0;
+    int writtenWidth = 0;
+    int writtenHeight = 0;
 };
 
 struct FilterGraph::Impl {

@@ -1,5 +1,11 @@
 #pragma once
 
+// encoders/: compressors as filters. The encoder registry (which installed
+// encoders a multiplexer here takes, media/EncoderRegistry.h), the recipes and
+// trials that keep out encoders that fail here, the filter wrapper over an
+// element (this file) with its properties as text, and the throw-away filter
+// graph of the property dialogs (media/FilterGraph.h).
+
 #include "media/Filter.h"
 
 #include <QString>

@@ -20,8 +20,9 @@ void FrameMailbox::SetTarget(QObject* receiver, std::function<void(const QImage&
     QueueDelivery();
 }
 
-void FrameMailbox::Post(const QImage& frame, bool rendered) {
+void FrameMailbox::Post(const QImage& frame, bool rendered, int64_t streamTime) {
     std::lock_guard lock(mutex_);
+    latestTime_ = streamTime;
     if (rendered)
         ++rendered_;
     if (!onFrame_ || !receiver_->HasReceiver()) {
@@ -64,6 +65,11 @@ void FrameMailbox::Deliver() {
 QImage FrameMailbox::Latest() const {
     std::lock_guard lock(mutex_);
     return latest_;
+}
+
+int64_t FrameMailbox::LatestStreamTime() const {
+    std::lock_guard lock(mutex_);
+    return latestTime_;
 }
 
 uint64_t FrameMailbox::Rendered() const {

@@ -27,9 +27,12 @@ public:
     void SetTarget(QObject* receiver, std::function<void(const QImage&)> onFrame);
     // Any thread. `rendered` tells a frame shown while playing from the
     // frame a paused pipeline holds ready.
-    void Post(const QImage& frame, bool rendered);
+    // `streamTime` is the frame's time in the file in nanoseconds (-1 when
+    // unknown).
+    void Post(const QImage& frame, bool rendered, int64_t streamTime = -1);
 
     QImage Latest() const;
+    int64_t LatestStreamTime() const;
     uint64_t Rendered() const;   // frames played, less the replaced ones
     uint64_t Superseded() const; // played frames replaced before delivery
 
@@ -42,6 +45,7 @@ private:
     std::shared_ptr<QueuedReceiver> receiver_;
     std::function<void(const QImage&)> onFrame_;
     QImage latest_;
+    int64_t latestTime_ = -1;
     bool waiting_ = false;         // latest_ not yet delivered
     bool waitingRendered_ = false; // ... and it was a played frame
     bool deliveryQueued_ = false;

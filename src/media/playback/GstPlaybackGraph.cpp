@@ -1,13 +1,14 @@
 #include "media/playback/GstPlaybackGraph.h"
 
+#include "media/PipelineRelease.h"
+#include "media/core/PipelineActivity.h"
 #include "media/playback/FrameMailbox.h"
 #include "media/playback/MediaScan.h"
-#include "media/core/PipelineActivity.h"
-#include "media/PipelineRelease.h"
 #include "media/playback/PlaybackBus.h"
 #include "media/playback/PlaybackErrors.h"
 #include "media/playback/PlaybackFileCheck.h"
 #include "media/playback/PlaybackSinks.h"
+#include "media/playback/StreamStart.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -111,6 +112,14 @@ HRESULT GstPlaybackGraph::RenderFile(const QString& path, bool withDisplay,
     }
     if (Failed(late))
         return Fail(late, lateText);
+    // Paused on its first frame: where the pictures start on the file's
+    // clock, which positions and seeks are counted from.
+    gint64 first = 0;
+    streamStart_ = 0;
+    if (IsTransportStream(path) && gst_element_query_position(pipeline_, GST_FORMAT_TIME, &first) &&
+        first > 0)
+        streamStart_ = toUnits(first);
+    NoteStreamStart(path, streamStart_);
     path_ = path;
     state_ = GraphState::Stopped;
     return S_OK;
@@ -239,6 +248,19 @@ void GstPlaybackGraph::ReadStreams() {
         gst_caps_unref(caps);
     }
     gst_object_unref(pad);
+    // A picture tagged as turned by a quarter (phone video) is shown, and
+    // converted, standing: its size is the one shown.
+    GstTagList* tags = nullptr;
+    g_signal_emit_by_name(pipeline_, "get-video-tags", 0, &tags);
+    if (tags) {
+        gchar* orientation = nullptr;
+        if (gst_tag_list_get_string(tags, GST_TAG_IMAGE_ORIENTATION, &orientation)) {
+            if (g_str_has_suffix(orientation, "-90") || g_str_has_suffix(orientation, "-270"))
+                std::swap(width_, height_);
+            g_free(orientation);
+        }
+        gst_tag_list_unref(tags);
+    }
 }
 
 void GstPlaybackGraph::Teardown(bool wait) {
@@ -262,6 +284,7 @@ void GstPlaybackGraph::Teardown(bool wait) {
     scan_.reset();
     duration_ = -1;
     lastPosition_ = seekTarget_ = 0;
+    streamStart_ = 0;
     seekIssued_ = false;
     // The last frame stays readable until another file is rendered.
 }
@@ -311,7 +334,7 @@ HRESULT GstPlaybackGraph::GetCurrentPosition(REFERENCE_TIME* position) {
     }
     gint64 now = 0;
     if (gst_element_query_position(pipeline_, GST_FORMAT_TIME, &now) && now >= 0)
-        lastPosition_ = toUnits(now);
+        lastPosition_ = std::max<REFERENCE_TIME>(0, toUnits(now) - streamStart_);
     *position = lastPosition_;
     return S_OK;
 }
@@ -364,10 +387,10 @@ bool GstPlaybackGraph::SeekTo(double rate, int64_t nanoseconds) {
         std::lock_guard lock(bus_->mutex);
         mark = bus_->asyncDone;
     }
-    const bool done =
-        gst_element_seek(pipeline_, rate, GST_FORMAT_TIME,
-                         static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
-                         GST_SEEK_TYPE_SET, nanoseconds, GST_SEEK_TYPE_NONE, GST_CLOCK_TIME_NONE);
+    const bool done = gst_element_seek(
+        pipeline_, rate, GST_FORMAT_TIME,
+        static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE), GST_SEEK_TYPE_SET,
+        nanoseconds + toNanoseconds(streamStart_), GST_SEEK_TYPE_NONE, GST_CLOCK_TIME_NONE);
     if (done) {
         seekMark_ = mark;
         seekIssued_ = true;
@@ -457,6 +480,11 @@ void GstPlaybackGraph::SetFrameTarget(QObject* receiver,
 
 QImage GstPlaybackGraph::LastFrame() const {
     return frames_ ? frames_->Latest() : QImage();
+}
+
+REFERENCE_TIME GstPlaybackGraph::LastFrameTime() const {
+    const int64_t t = frames_ ? frames_->LatestStreamTime() : -1;
+    return t < 0 ? -1 : t / 100;
 }
 
 uint64_t GstPlaybackGraph::FramesRendered() const {

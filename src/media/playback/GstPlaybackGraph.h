@@ -1,5 +1,11 @@
 #pragma once
 
+// playback/: the playback graph behind the Open Video probe and the preview
+// window. A uridecodebin-based pipeline, its bus (PlaybackBus), the sinks that
+// hand frames to the Qt window (PlaybackSinks, FrameMailbox, VideoPlacement),
+// the file checks before a file is opened and the stream scan (MediaScan).
+// Public face: media/PlaybackGraph.h.
+
 #include "media/PlaybackGraph.h"
 
 #include <QPointer>
@@ -44,6 +50,7 @@ public:
     GraphEventQueue& Events() override { return events_; }
     void SetFrameTarget(QObject* receiver, std::function<void(const QImage&)> onFrame) override;
     QImage LastFrame() const override;
+    REFERENCE_TIME LastFrameTime() const override;
     uint64_t FramesRendered() const override;
     uint64_t FramesDropped() const override;
     QString LastErrorText() const override { return lastError_; }
@@ -53,6 +60,7 @@ private:
     HRESULT WaitUntilPaused(std::chrono::steady_clock::time_point deadline);
     void ReadStreams();
     HRESULT ChangeState(int gstState, GraphState state);
+    // `nanoseconds` counts from the first frame.
     bool SeekTo(double rate, int64_t nanoseconds);
     bool SeekPending();
     // `wait` false leaves a pipeline that did not answer to be released
@@ -83,6 +91,8 @@ private:
     REFERENCE_TIME duration_ = -1;
     REFERENCE_TIME lastPosition_ = 0;
     REFERENCE_TIME seekTarget_ = 0;
+    // The file's time stamp of its first frame; positions count from it.
+    REFERENCE_TIME streamStart_ = 0;
     uint64_t seekMark_ = 0; // completed state changes when the last seek began
     bool seekIssued_ = false;
     QString lastError_;

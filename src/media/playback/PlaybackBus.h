@@ -1,6 +1,6 @@
 #pragma once
 
-#include "media/core/GraphEvents.h"
+#include "media/GraphEvents.h"
 #include "media/MediaPlatform.h"
 
 #include <QString>

@@ -58,9 +58,19 @@ GstFlowReturn takeSample(GstAppSink* sink, gpointer data, bool preroll) {
     if (!sample)
         return GST_FLOW_OK;
     QImage image = imageFromSample(sample);
+    int64_t streamTime = -1;
+    GstBuffer* buffer = gst_sample_get_buffer(sample);
+    const GstSegment* segment = gst_sample_get_segment(sample);
+    if (buffer && segment && segment->format == GST_FORMAT_TIME &&
+        GST_BUFFER_PTS_IS_VALID(buffer)) {
+        const guint64 t =
+            gst_segment_to_stream_time(segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer));
+        if (t != GST_CLOCK_TIME_NONE)
+            streamTime = static_cast<int64_t>(t);
+    }
     gst_sample_unref(sample);
     if (!image.isNull())
-        mailbox->Post(image, !preroll);
+        mailbox->Post(image, !preroll, streamTime);
     return GST_FLOW_OK;
 }
 
@@ -138,10 +148,12 @@ GstElement* CreateDisplayVideoSink(const std::shared_ptr<FrameMailbox>& mailbox)
     // The queue lets the decoder work on the next frame while this one is
     // converted and waits for its time.
     GstElement* queue = gst_element_factory_make("queue", nullptr);
+    // Turns a picture tagged as turned (phone video) upright.
+    GstElement* flip = gst_element_factory_make("videoflip", nullptr);
     GstElement* convert = gst_element_factory_make("videoconvertscale", nullptr);
     GstElement* sink = gst_element_factory_make("appsink", nullptr);
-    if (!queue || !convert || !sink) {
-        for (GstElement* element : {queue, convert, sink})
+    if (!queue || !flip || !convert || !sink) {
+        for (GstElement* element : {queue, flip, convert, sink})
             if (element)
                 gst_object_unref(gst_object_ref_sink(element));
         return nullptr;
@@ -149,6 +161,7 @@ GstElement* CreateDisplayVideoSink(const std::shared_ptr<FrameMailbox>& mailbox)
     g_object_set(queue, "max-size-buffers", 3u, "max-size-bytes", 0u, "max-size-time", guint64(0),
                  nullptr);
     g_object_set(convert, "n-threads", 2u, nullptr);
+    gst_util_set_object_arg(G_OBJECT(flip), "video-direction", "auto");
     GstCaps* caps = gst_caps_from_string(kFrameCaps);
     g_object_set(sink, "caps", caps, "sync", TRUE, "qos", TRUE, "max-lateness", kMaxLateness,
                  "enable-last-sample", FALSE, "max-buffers", 2u, "drop", TRUE, nullptr);
@@ -158,8 +171,8 @@ GstElement* CreateDisplayVideoSink(const std::shared_ptr<FrameMailbox>& mailbox)
     callbacks.new_sample = onSample;
     gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks,
                                new std::shared_ptr<FrameMailbox>(mailbox), forgetMailbox);
-    GstElement* bin = binAround(queue, {queue, convert, sink});
-    gst_element_link_many(queue, convert, sink, nullptr);
+    GstElement* bin = binAround(queue, {queue, flip, convert, sink});
+    gst_element_link_many(queue, flip, convert, sink, nullptr);
     return bin;
 }
 

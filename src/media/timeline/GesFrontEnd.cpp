@@ -5,6 +5,7 @@
 
 #include "media/ErrorText.h"
 #include "media/TransitionPatterns.h"
+#include "media/playback/StreamStart.h"
 #include "media/playback/VideoPlacement.h"
 
 #include <QFileInfo>
@@ -17,6 +18,9 @@ namespace orvelin::media {
 namespace {
 
 constexpr const char* kTargetTrackKey = "orvelin-target-track";
+// The stream of the file that a clip plays in its track (a file may carry
+// several sound tracks; only one of them is heard).
+constexpr const char* kStreamKey = "orvelin-stream-id";
 constexpr int kAudioRate = 44100;
 constexpr int kAudioChannels = 2;
 
@@ -36,8 +40,20 @@ QString timeText(REFERENCE_TIME t) {
 GPtrArray* selectTracks(GESTimeline*, GESClip* clip, GESTrackElement* element, gpointer) {
     GPtrArray* tracks = g_ptr_array_new();
     auto* target = static_cast<GESTrack*>(g_object_get_data(G_OBJECT(clip), kTargetTrackKey));
-    if (target && (ges_track_element_get_track_type(element) & target->type))
-        g_ptr_array_add(tracks, gst_object_ref(target));
+    if (!target || !(ges_track_element_get_track_type(element) & target->type))
+        return tracks;
+    const auto* wanted = static_cast<const gchar*>(g_object_get_data(G_OBJECT(clip), kStreamKey));
+    if (wanted && GES_IS_EXTRACTABLE(element)) {
+        GESAsset* asset = ges_extractable_get_asset(GES_EXTRACTABLE(element));
+        GstDiscovererStreamInfo* info =
+            asset && GES_IS_URI_SOURCE_ASSET(asset)
+                ? ges_uri_source_asset_get_stream_info(GES_URI_SOURCE_ASSET(asset))
+                : nullptr;
+        const gchar* id = info ? gst_discoverer_stream_info_get_stream_id(info) : nullptr;
+        if (id && g_strcmp0(id, wanted) != 0)
+            return tracks;
+    }
+    g_ptr_array_add(tracks, gst_object_ref(target));
     return tracks;
 }
 
@@ -103,7 +119,18 @@ struct StreamFacts {
     bool hasVideo = false;
     bool hasAudio = false;
     VideoFacts video;
+    // The first stream of each kind, in the order the container gives them.
+    QByteArray videoStream;
+    QByteArray audioStream;
 };
+
+QByteArray streamId(GList* streams) {
+    if (!streams)
+        return {};
+    const gchar* id =
+        gst_discoverer_stream_info_get_stream_id(GST_DISCOVERER_STREAM_INFO(streams->data));
+    return id ? QByteArray(id) : QByteArray();
+}
 
 StreamFacts streamFacts(GESUriClipAsset* asset) {
     StreamFacts facts;
@@ -113,6 +140,8 @@ StreamFacts streamFacts(GESUriClipAsset* asset) {
     GList* videos = gst_discoverer_info_get_video_streams(info);
     GList* audios = gst_discoverer_info_get_audio_streams(info);
     facts.hasAudio = audios != nullptr;
+    facts.videoStream = streamId(videos);
+    facts.audioStream = streamId(audios);
     if (videos) {
         auto* v = static_cast<GstDiscovererVideoInfo*>(videos->data);
         facts.hasVideo = true;
@@ -247,7 +276,11 @@ HRESULT Builder::AddSource(const TimelineGroup& group, const GroupMediaType& typ
 
     // A clip reaching past the end of its file would be shortened without
     // notice; a rest shorter than one output frame is rounding.
-    const GstClockTime fileLength = ges_uri_clip_asset_get_max_duration(asset);
+    // A length of 0 is one the discoverer could not tell (a short MPEG
+    // transport stream): it is not known, not empty.
+    GstClockTime fileLength = ges_uri_clip_asset_get_max_duration(asset);
+    if (fileLength == 0)
+        fileLength = GST_CLOCK_TIME_NONE;
     const REFERENCE_TIME frame =
         kind == MediaMajorType::Video
             ? static_cast<REFERENCE_TIME>(kUnitsPerSecond / std::max(1.0, group.OutputFPS()))
@@ -270,8 +303,18 @@ HRESULT Builder::AddSource(const TimelineGroup& group, const GroupMediaType& typ
     ges_clip_set_supported_formats(clip, kind == MediaMajorType::Video ? GES_TRACK_TYPE_VIDEO
                                                                        : GES_TRACK_TYPE_AUDIO);
     g_object_set_data(G_OBJECT(clip), kTargetTrackKey, track);
+    const QByteArray& stream =
+        kind == MediaMajorType::Video ? facts.videoStream : facts.audioStream;
+    if (!stream.isEmpty())
+        g_object_set_data_full(G_OBJECT(clip), kStreamKey, g_strdup(stream.constData()), g_free);
     auto* element = GES_TIMELINE_ELEMENT(clip);
-    ges_timeline_element_set_inpoint(element, toClock(mediaStart));
+    // The source is read on its own clock, which for MPEG streams starts
+    // late; the trim points count from its first frame.
+    const REFERENCE_TIME streamStart = StreamStartOf(source.MediaName());
+    ges_timeline_element_set_max_duration(element, GST_CLOCK_TIME_IS_VALID(fileLength)
+                                                       ? fileLength + toClock(streamStart)
+                                                       : GST_CLOCK_TIME_NONE);
+    ges_timeline_element_set_inpoint(element, toClock(mediaStart + streamStart));
     ges_timeline_element_set_start(element, toClock(source.Start()));
     ges_timeline_element_set_duration(element, toClock(length));
     if (!ges_layer_add_clip(layer, clip))

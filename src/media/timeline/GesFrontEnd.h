@@ -1,5 +1,12 @@
 #pragma once
 
+// timeline/: the editing timeline model (media/Timeline.h), its rendering by
+// the editing services (this file, RenderEngine) and the output chain from a
+// group's pad through converters and the compressor into the multiplexer and
+// the file (CaptureGraphBuilder, OutputChain). A frame goes: file ->
+// GES clip in its layer -> the group's track (restriction caps) -> render
+// engine pad -> OutputChain queue/convert -> encoder -> muxer -> filesink.
+
 // Builds the editing-services timeline of a timeline model; for the media
 // seam only.
 

@@ -232,6 +232,23 @@ HRESULT LinkGroupOutput(FilterGraph::Impl& graph, int32_t group, GstElement* com
         format = "video/x-raw,format=RGB";
     else if (!video && !compressor && mux)
         format = "audio/x-raw,format=S16LE";
+    // Encoders of 4:2:0 pictures take only even sizes (x264 and x265 refuse
+    // an odd one, openh264 writes another size than it was given): the last
+    // column or row is left out.
+    int writtenWidth = branch.width;
+    int writtenHeight = branch.height;
+    // A compressor fed 4:2:0 (by its own converter, or by the format above)
+    // is one whose encoder takes I420.
+    if (video && compressor && (branch.width % 2 || branch.height % 2) &&
+        takesI420(findEncoder(compressor))) {
+        GstElement* crop = build.Add("videocrop");
+        if (!crop)
+            return RecordError(REGDB_E_CLASSNOTREG, missing.arg(QStringLiteral("videocrop")));
+        g_object_set(crop, "right", branch.width % 2, "bottom", branch.height % 2, nullptr);
+        chain.insert(chain.begin() + 1, crop); // before the colour conversion
+        writtenWidth -= branch.width % 2;
+        writtenHeight -= branch.height % 2;
+    }
     if (format) {
         if (!add("capsfilter"))
             return RecordError(REGDB_E_CLASSNOTREG, missing.arg(QStringLiteral("capsfilter")));
@@ -298,6 +315,8 @@ HRESULT LinkGroupOutput(FilterGraph::Impl& graph, int32_t group, GstElement* com
                            QStringLiteral("The timeline output cannot be connected."));
     }
     branch.head = head;
+    branch.writtenWidth = writtenWidth;
+    branch.writtenHeight = writtenHeight;
     build.Commit();
     return S_OK;
 }

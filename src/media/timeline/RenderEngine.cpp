@@ -111,6 +111,14 @@ HRESULT RenderEngine::ConnectFrontEnd() {
         GstPad* pad = ges_timeline_get_pad_for_track(frontEnd.timeline, track);
         branch.kind =
             track->type == GES_TRACK_TYPE_VIDEO ? MediaMajorType::Video : MediaMajorType::Audio;
+        std::shared_ptr<TimelineGroup> group;
+        GroupMediaType type;
+        if (branch.kind == MediaMajorType::Video &&
+            Succeeded(timeline_->GetGroup(static_cast<int32_t>(g), &group)) && group &&
+            Succeeded(group->GetMediaType(&type)) && type.videoInfo) {
+            branch.width = type.videoInfo->bmiHeader.biWidth;
+            branch.height = std::abs(type.videoInfo->bmiHeader.biHeight);
+        }
         if (pad && branch.kind == MediaMajorType::Video) {
             if (HRESULT hr = AddRgbOutput(impl, pad, &branch.source); Failed(hr)) {
                 ReleaseGesFrontEnd(&frontEnd);

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "media/Filter.h"
-#include "media/core/GraphEvents.h"
+#include "media/GraphEvents.h"
 #include "media/MediaPlatform.h"
 #include "media/PlaybackGraph.h"
 
@@ -47,6 +47,9 @@ public:
     // file plays. Then everything is stopped. Safe to call repeatedly.
     HRESULT Stop();
     GraphState State() const;
+    // How far a running graph has got, in 100 ns units from the timeline's
+    // start; E_FAIL when it cannot tell (not running, no position yet).
+    HRESULT GetCurrentPosition(REFERENCE_TIME* position) const;
     void SetFinishTimeout(std::chrono::milliseconds timeout);
 
     // End of stream (EC_COMPLETE, once) and errors (EC_ERRORABORT with the
@@ -54,6 +57,11 @@ public:
     // finishes the file.
     GraphEventQueue& Events();
     HRESULT SetNotifyWindow(QObject* receiver, std::function<void()> notify);
+
+    // The frame size the video chain hands to the file: the timeline's own,
+    // or one pixel less where an encoder takes only even sizes (4:2:0
+    // pictures). False before the video output is connected.
+    bool WrittenVideoSize(int32_t* width, int32_t* height) const;
 
     // The reason of the first error the graph reported; empty without one.
     QString LastErrorText() const;

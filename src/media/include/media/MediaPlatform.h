@@ -16,8 +16,12 @@ constexpr HRESULT E_NOTIMPL = static_cast<HRESULT>(0x80004001u);
 constexpr HRESULT E_NOINTERFACE = static_cast<HRESULT>(0x80004002u);
 constexpr HRESULT E_UNEXPECTED = static_cast<HRESULT>(0x8000FFFFu);
 constexpr HRESULT E_OUTOFMEMORY = static_cast<HRESULT>(0x8007000Eu);
-inline bool Failed(HRESULT hr) { return hr < 0; }
-inline bool Succeeded(HRESULT hr) { return hr >= 0; }
+inline bool Failed(HRESULT hr) {
+    return hr < 0;
+}
+inline bool Succeeded(HRESULT hr) {
+    return hr >= 0;
+}
 
 // Initialises GStreamer and the editing services once for the process (the
 // thread that calls it first is the one the editing services belong to).

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "media/core/GraphEvents.h"
+#include "media/GraphEvents.h"
 #include "media/MediaPlatform.h"
 
 #include <QImage>
@@ -68,6 +68,8 @@ public:
     virtual void SetFrameTarget(QObject* receiver, std::function<void(const QImage&)> onFrame) = 0;
     // The last frame shown, also while paused or stopped.
     virtual QImage LastFrame() const = 0;
+    // The time in the file of that frame; -1 when unknown.
+    virtual REFERENCE_TIME LastFrameTime() const = 0;
 
     // Counters for measuring whether playback keeps real time.
     virtual uint64_t FramesRendered() const = 0;

@@ -19,8 +19,8 @@ constexpr long EC_ERRORABORT = 0x03;
 
 struct GraphEvent {
     long code = 0;
-    HRESULT hr = S_OK;   // for EC_ERRORABORT
-    QString text;        // readable error text, at most 160 characters
+    HRESULT hr = S_OK; // for EC_ERRORABORT
+    QString text;      // readable error text, at most 160 characters
 };
 
 // The event queue of a graph. GStreamer's threads push events; the owner is

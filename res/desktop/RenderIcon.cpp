@@ -1,0 +1,28 @@
+// Draws the program icon at a given size as PNG, for the desktop's icon theme.
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QSvgRenderer>
+
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: render-icon SVG SIZE PNG\n");
+        return 2;
+    }
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    QSvgRenderer svg(QString::fromLocal8Bit(argv[1]));
+    const int size = QString::fromLatin1(argv[2]).toInt();
+    if (!svg.isValid() || size <= 0) {
+        std::fprintf(stderr, "render-icon: cannot draw %s at %s\n", argv[1], argv[2]);
+        return 1;
+    }
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    svg.render(&painter);
+    painter.end();
+    return image.save(QString::fromLocal8Bit(argv[3]), "PNG") ? 0 : 1;
+}

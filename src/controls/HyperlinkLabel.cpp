@@ -1,0 +1,278 @@
+#include "controls/HyperlinkLabel.h"
+
+#include "app/UiServices.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QFontMetrics>
+#include <QMouseEvent>
+#include <QProcess>
+
+#include <array>
+#include <utility>
+
+namespace orvelin {
+
+HyperlinkLabel::HyperlinkLabel(UiServices& ui, const QString& text, QWidget* parent)
+    : QLabel(text, parent), ui_(ui) {
+    // A plain static text: top-left, no rich text, no frame.
+    setTextFormat(Qt::PlainText);
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    setMouseTracking(true);
+    hoverTimer_.setInterval(kHoverIntervalMs);
+    connect(&hoverTimer_, &QTimer::timeout, this, &HyperlinkLabel::CheckPointer);
+}
+
+HyperlinkLabel::~HyperlinkLabel() {
+    hoverTimer_.stop();
+}
+
+void HyperlinkLabel::Attach() {
+    if (url_.isEmpty())
+        url_ = text();
+    if (text().isEmpty())
+        setText(url_);
+    TakeFonts(font());
+    // The background is the dialog's own face colour.
+    setAutoFillBackground(true);
+    setBackgroundRole(QPalette::Window);
+    attached_ = true;
+    PositionWindow();
+    setCursor(Qt::PointingHandCursor);
+    underlineMode_ = kUnderlineHover;
+    UpdateLook();
+    setToolTip(url_);
+}
+
+void HyperlinkLabel::TakeFonts(const QFont& base) {
+    normalFont_ = base;
+    normalFont_.setUnderline(false);
+    underlineFont_ = base;
+    underlineFont_.setUnderline(true);
+}
+
+void HyperlinkLabel::SetURL(const QString& url) {
+    url_ = url;
+    if (attached_) {
+        PositionWindow();
+        setToolTip(url_);
+    }
+}
+
+void HyperlinkLabel::SetUnderline(int mode) {
+    if (mode != kUnderlineAlways && mode != kUnderlineNever)
+        mode = kUnderlineHover;
+    const bool changed = mode != underlineMode_;
+    underlineMode_ = mode;
+    if (changed && attached_)
+        UpdateLook();
+}
+
+void HyperlinkLabel::SetAutoSize(bool autoSize) {
+    autoSize_ = autoSize;
+    if (autoSize_)
+        PositionWindow();
+}
+
+void HyperlinkLabel::SetColours(const QColor& link, const QColor& visited, const QColor& hover) {
+    linkColour_ = link;
+    visitedColour_ = visited;
+    hoverColour_ = hover;
+    if (attached_)
+        UpdateLook();
+}
+
+QColor HyperlinkLabel::CurrentColour() const {
+    if (hovering_)
+        return hoverColour_;
+    return visited_ ? visitedColour_ : linkColour_;
+}
+
+void HyperlinkLabel::UpdateLook() {
+    const bool underlined =
+        underlineMode_ == kUnderlineAlways || (underlineMode_ == kUnderlineHover && hovering_);
+    settingFont_ = true;
+    setFont(underlined ? underlineFont_ : normalFont_);
+    settingFont_ = false;
+    QPalette colours = palette();
+    colours.setColor(QPalette::WindowText, CurrentColour());
+    setPalette(colours);
+    update();
+}
+
+void HyperlinkLabel::PositionWindow() {
+    if (!attached_ || !autoSize_)
+        return;
+    const QRect outer = geometry();
+    const QRect client = contentsRect();
+    const QSize textSize = QFontMetrics(underlineFont_).size(0, text());
+    const int neededHeight = textSize.height() + (outer.height() - client.height());
+    const int neededWidth = textSize.width() + (outer.width() - client.width());
+
+    QRect r = outer;
+    const Qt::Alignment align = alignment();
+    if (align & Qt::AlignVCenter) {
+        const int shrink = (r.height() - neededHeight) / 2;
+        r.setTop(r.top() + shrink);
+        r.setBottom(r.bottom() - shrink);
+    } else {
+        r.setHeight(neededHeight);
+    }
+    if (align & Qt::AlignHCenter) {
+        const int shrink = (r.width() - neededWidth) / 2;
+        r.setLeft(r.left() + shrink);
+        r.setRight(r.right() - shrink);
+    } else if (align & Qt::AlignRight) {
+        r.setLeft(r.right() + 1 - neededWidth);
+    } else {
+        r.setWidth(neededWidth);
+    }
+    setGeometry(r);
+}
+
+// ---------------------------------------------------------------- hovering
+
+void HyperlinkLabel::mouseMoveEvent(QMouseEvent* event) {
+    if (!hovering_) {
+        hovering_ = true;
+        UpdateLook();
+        hoverTimer_.start();
+    }
+    QLabel::mouseMoveEvent(event);
+}
+
+void HyperlinkLabel::CheckPointer() {
+    if (!rect().contains(mapFromGlobal(QCursor::pos())))
+        StopHovering();
+}
+
+void HyperlinkLabel::StopHovering() {
+    hoverTimer_.stop();
+    if (!hovering_)
+        return;
+    hovering_ = false;
+    UpdateLook();
+}
+
+void HyperlinkLabel::leaveEvent(QEvent* event) {
+    // The toolkit tells when the pointer leaves; the timer stays as a guard
+    // for pointers that leave without such a notice.
+    StopHovering();
+    QLabel::leaveEvent(event);
+}
+
+void HyperlinkLabel::hideEvent(QHideEvent* event) {
+    StopHovering();
+    QLabel::hideEvent(event);
+}
+
+void HyperlinkLabel::changeEvent(QEvent* event) {
+    QLabel::changeEvent(event);
+    // A font given from outside (a language's dialog font) becomes the new
+    // base of both fonts; the underline follows the mode as before.
+    if (event->type() == QEvent::FontChange && attached_ && !settingFont_) {
+        TakeFonts(font());
+        UpdateLook();
+        PositionWindow();
+    }
+}
+
+// ------------------------------------------------------------------ click
+
+void HyperlinkLabel::mousePressEvent(QMouseEvent* event) {
+    pressed_ = event->button() == Qt::LeftButton;
+    QLabel::mousePressEvent(event);
+}
+
+void HyperlinkLabel::mouseReleaseEvent(QMouseEvent* event) {
+    const bool click = pressed_ && event->button() == Qt::LeftButton &&
+                       rect().contains(event->position().toPoint());
+    pressed_ = false;
+    QLabel::mouseReleaseEvent(event);
+    if (click)
+        OnClicked();
+}
+
+void HyperlinkLabel::OnClicked() {
+    hovering_ = false;
+    const int result = GotoURL(url_);
+    visited_ = result > 32;
+    UpdateLook();
+    if (!visited_) {
+        QApplication::beep();
+        ReportLinkError(result);
+    }
+}
+
+QString HyperlinkLabel::CutAtPlaceholder(const QString& registered) {
+    static const std::array<QString, 5> placeholders{"%u", "%U", "%f", "%F", "%1"};
+    auto earliest = [&](bool quoted) -> qsizetype {
+        qsizetype best = -1;
+        for (const QString& p : placeholders) {
+            const QString needle = quoted ? '"' + p + '"' : p;
+            const qsizetype at = registered.indexOf(needle);
+            if (at >= 0 && (best < 0 || at < best))
+                best = at;
+        }
+        return best;
+    };
+    qsizetype cut = earliest(true);
+    if (cut < 0)
+        cut = earliest(false);
+    return cut < 0 ? registered : registered.left(cut);
+}
+
+QString HyperlinkLabel::BrowserCommandLine(const QString& registered, const QString& target) {
+    return CutAtPlaceholder(registered) + ' ' + target;
+}
+
+int HyperlinkLabel::GotoURL(const QString& url) {
+    if (ui_.OpenUrl(url))
+        return kOpened;
+    // Opening through the desktop failed: nothing handles the address.
+    const int shellResult = kNoAssociation;
+    const QString registered = ui_.HtmlAssociationCommand();
+    if (registered.trimmed().isEmpty())
+        return shellResult;
+    // The target is passed as one argument of its own, so an address with
+    // blanks or quotes stays whole.
+    QStringList parts = QProcess::splitCommand(CutAtPlaceholder(registered));
+    if (parts.isEmpty())
+        return kFileNotFound;
+    const QString program = parts.takeFirst();
+    parts << url;
+    return ui_.StartProcess(program, parts) ? kOpened : kFileNotFound;
+}
+
+QString HyperlinkLabel::LinkErrorMessage(int result) {
+    static const std::pair<int, const char*> texts[] = {
+        {0, "The operating system is out\nof memory or resources."},
+        {2, "The specified file was not found."},
+        {3, "The specified path was not found."},
+        {5, "The operating system denied\naccess to the specified file."},
+        {8, "There was not enough memory to complete the operation."},
+        {11, "The .EXE file is invalid\n(non-Win32 .EXE or error in .EXE image)."},
+        {26, "A sharing violation occurred. "},
+        {27, "The filename association is\nincomplete or invalid."},
+        {28, "The DDE transaction could not\nbe completed because the request timed out."},
+        {29, "The DDE transaction failed."},
+        {30, "The DDE transaction could not\nbe completed because other DDE "
+             "transactions\nwere being processed."},
+        {31, "There is no application associated\nwith the given filename extension."},
+        {32, "The specified dynamic-link library was not found."},
+    };
+    QString reason = QStringLiteral("Unknown Error (%1) occurred.").arg(result);
+    for (const auto& [number, text] : texts) {
+        if (number == result) {
+            reason = QString::fromUtf8(text);
+            break;
+        }
+    }
+    return QStringLiteral("Unable to open hyperlink:\n\n") + reason;
+}
+
+void HyperlinkLabel::ReportLinkError(int result) {
+    ui_.FrameworkMessageBox(window(), LinkErrorMessage(result), MsgButtons::Ok, MsgIcon::Warning);
+}
+
+} // namespace orvelin

@@ -1,0 +1,91 @@
+// What the main window does for the desktop around it: files dropped on it,
+// the conversion's percentage in the title and the task bar, and a
+// notification when a conversion ends behind the user's back.
+#include "app/AppContext.h"
+#include "app/DesktopSession.h"
+#include "app/UiServices.h"
+#include "mainwnd/MainDialog.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QUrl>
+
+namespace orvelin {
+
+namespace {
+
+QStringList LocalFiles(const QMimeData* mime) {
+    QStringList files;
+    if (!mime || !mime->hasUrls())
+        return files;
+    for (const QUrl& url : mime->urls()) {
+        if (url.isLocalFile() && !url.toLocalFile().isEmpty())
+            files << url.toLocalFile();
+    }
+    return files;
+}
+
+} // namespace
+
+void MainDialog::dragEnterEvent(QDragEnterEvent* event) {
+    // While a conversion runs the pointer shows that nothing can be dropped.
+    if (!state_.converting && !LocalFiles(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void MainDialog::dropEvent(QDropEvent* event) {
+    const QStringList files = LocalFiles(event->mimeData());
+    if (files.isEmpty()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    // The pointer already said no, but a drop that was on its way when the
+    // job started is still refused.
+    if (state_.converting) {
+        app_.ui.FrameworkMessageBox(
+            this, QStringLiteral("A video cannot be opened while a conversion is running."),
+            MsgButtons::Ok, MsgIcon::Warning);
+        return;
+    }
+    if (files.size() > 1) {
+        app_.ui.FrameworkMessageBox(
+            this,
+            QStringLiteral("Orvelin converts one video at a time; only the first of the %1 "
+                           "dropped files is opened:\n%2")
+                .arg(files.size())
+                .arg(QFileInfo(files.first()).fileName()),
+            MsgButtons::Ok, MsgIcon::Information);
+    }
+    OpenVideoFile(files.first());
+}
+
+void MainDialog::ShowConversionProgress(int percent) {
+    if (percent < 0) {
+        if (!titleBeforeProgress_.isNull())
+            setWindowTitle(titleBeforeProgress_);
+        titleBeforeProgress_ = QString();
+        CurrentDesktopSession().SetProgress(-1.0);
+        return;
+    }
+    if (titleBeforeProgress_.isNull())
+        titleBeforeProgress_ = windowTitle();
+    setWindowTitle(QStringLiteral("%1% \u2013 %2").arg(percent).arg(titleBeforeProgress_));
+    CurrentDesktopSession().SetProgress(percent / 100.0);
+}
+
+void MainDialog::ConversionEnded(const QString& statusText) {
+    if (isActiveWindow())
+        return;
+    const QString file = QFileInfo(state_.output.outputPath).fileName();
+    const bool done = statusText.startsWith(QStringLiteral("Done"));
+    CurrentDesktopSession().Notify(done ? QStringLiteral("Conversion done: %1").arg(file)
+                                        : QStringLiteral("Conversion failed: %1").arg(file),
+                                   statusText);
+}
+
+} // namespace orvelin

@@ -1,0 +1,56 @@
+// The main window's Help, Homepage and About commands.
+#include "app/AppContext.h"
+#include "app/UiServices.h"
+#include "mainwnd/AboutDialog.h"
+#include "mainwnd/HelpWindow.h"
+#include "mainwnd/MainDialog.h"
+#include "mainwnd/ProductInfo.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+namespace orvelin {
+
+namespace {
+// The help's folder beside the program and its start page.
+constexpr const char* kHelpFolder = "help";
+constexpr const char* kHelpStartPage = "Introduction.htm";
+} // namespace
+
+void MainDialog::ShowHelp() {
+    ShowHelp(QCoreApplication::applicationDirPath());
+}
+
+void MainDialog::ShowHelp(const QString& programFolder) {
+    const QString page =
+        QDir(programFolder)
+            .filePath(QString::fromLatin1(kHelpFolder) + '/' + QString::fromLatin1(kHelpStartPage));
+    if (!help_)
+        help_ = new HelpWindow(app_.ui, this);
+    // Help reports nothing to the user when it cannot start; the log says why.
+    if (!help_->OpenPage(page)) {
+        qWarning("help not shown: cannot read %s", qPrintable(page));
+        return;
+    }
+    help_->show();
+    help_->raise();
+    help_->activateWindow();
+}
+
+void MainDialog::OpenHomepage() {
+    if (app_.ui.OpenUrl(kHomepageAddress))
+        return;
+    app_.ui.MessageBox(this,
+                       QStringLiteral("Orvelin could not start your web browser to show its "
+                                      "home page.\nPlease start your web browser yourself and "
+                                      "enter this address:\n\n%1")
+                           .arg(kHomepageAddress),
+                       QStringLiteral("unknown errors"));
+}
+
+void MainDialog::OnAbout() {
+    AboutDialog about(app_.ui, this);
+    about.exec();
+}
+
+} // namespace orvelin
