@@ -193,26 +193,45 @@ TEST(ConvertCommand, AProbedRateOf120IsQuestionedWithSixDecimals) {
     }
 }
 
-TEST(ConvertCommand, WindowsMediaSkipsTheWarningAndEndsAtTheProfileStep) {
+TEST(ConvertCommand, WindowsMediaSkipsTheWarningAndWritesAPlayableFile) {
     Fixture f(kContainerWmv, "out.wmv");
     QSettings divx(QStringLiteral("DivXNetworks"), QStringLiteral("DivX4Windows"));
     ASSERT_TRUE(divx.fileName().startsWith(QDir::tempPath())) << divx.fileName().toStdString();
     divx.setValue(QStringLiteral("Disable feedback"), 0);
     divx.sync();
+    f.host.state.output.useVideoCompressor = 1;
+    f.host.state.output.useAudioCompressor = 1;
     f.controller.OnConvertClicked();
-    ASSERT_EQ(f.env.ui.Messages().size(), 1u);
-    const test::UiCall report = f.env.ui.Messages()[0];
-    EXPECT_EQ(
-        report.text,
-        QStringLiteral("Failed to GenerateProfile Audio video with script!  hr=0x80004001\n"));
-    EXPECT_EQ(report.caption, QStringLiteral("Vantorix"));
-    EXPECT_FALSE(report.hadOwner);
-    EXPECT_EQ(f.host.state.converting, 0);
-    EXPECT_EQ(f.host.convertCaption, QStringLiteral("Convert"));
-    EXPECT_TRUE(f.controller.Job().Empty());
+    EXPECT_TRUE(f.Texts().isEmpty()) << f.Texts().join("|").toStdString();
+    // The writer encodes by itself: the compressors are off after the build.
+    EXPECT_EQ(f.host.state.output.useVideoCompressor, 0);
+    EXPECT_EQ(f.host.state.output.useAudioCompressor, 0);
+    ASSERT_TRUE(f.WaitUntilDone());
+    const test::MediaFacts facts = test::Discover(f.host.state.output.outputPath);
+    ASSERT_TRUE(facts.ok) << facts.raw.toStdString();
+    EXPECT_EQ(facts.width, 96);
+    EXPECT_EQ(facts.height, 64);
+    EXPECT_EQ(facts.videoStreams, 1);
+    EXPECT_EQ(facts.audioStreams, 1);
+    EXPECT_TRUE(facts.raw.contains(QLatin1String("format=(string)WMV2")))
+        << facts.raw.toStdString();
+    EXPECT_TRUE(facts.raw.contains(QLatin1String("wmaversion=(int)2"))) << facts.raw.toStdString();
+    EXPECT_NEAR(facts.durationSeconds, 2.0, 0.1);
     divx.sync();
     EXPECT_EQ(divx.value(QStringLiteral("Disable feedback")).toInt(), 0);
     divx.remove(QStringLiteral("Disable feedback"));
+}
+
+TEST(ConvertCommand, AFileProfileEndsWithTheMapReport) {
+    Fixture f(kContainerAsf, "out.asf");
+    f.host.state.output.fileProfile = 1;
+    f.controller.OnConvertClicked();
+    ASSERT_EQ(f.env.ui.Messages().size(), 1u);
+    const test::UiCall& report = f.env.ui.Messages()[0];
+    EXPECT_EQ(report.text, QStringLiteral("Failed to map profile ID!  hr=0x80070057\n"));
+    EXPECT_EQ(report.caption, QStringLiteral("Vantorix"));
+    EXPECT_FALSE(report.hadOwner);
+    EXPECT_EQ(f.host.state.converting, 0);
 }
 
 TEST(ConvertCommand, DivXFeedbackIsSetOnlyWhereTheValueExists) {

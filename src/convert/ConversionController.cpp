@@ -23,7 +23,7 @@ using media::S_OK;
 
 ConversionController::ConversionController(ConvertHost& host, QObject* parent)
     : QObject(parent), host_(host),
-      windowsMedia_(std::make_unique<WindowsMediaUnavailable>(host.Ui())) {
+      windowsMedia_(std::make_unique<WindowsMediaWriterStep>(host.Ui())) {
     progressTimer_.setInterval(kConvertProgressPeriodMs);
     connect(&progressTimer_, &QTimer::timeout, this, [this] { OnTimer(kTimerConvertProgress); });
 }

@@ -2,9 +2,11 @@
 
 #include "media/Filter.h"
 #include "media/MediaPlatform.h"
+#include "media/WMProfile.h"
 #include "options/OutputSettings.h"
 
 #include <QString>
+#include <memory>
 
 class QWidget;
 
@@ -28,17 +30,21 @@ public:
 // as lower-case hexadecimal, caption "Vantorix", no owner window.
 void ReportWindowsMediaFailure(UiServices& ui, const char* format, media::HRESULT hr);
 
-// What stands in until the Windows Media profile builder exists: building
-// the profile fails with E_NOTIMPL and its report, so a WMV or ASF
-// conversion ends at the profile step.
-class WindowsMediaUnavailable : public WindowsMediaStep {
+// The conversion's Windows Media step: a custom profile of one audio and one
+// video stream from the output settings (44100 Hz stereo Windows Media Audio 2
+// at the audio bit rate; the video at the output size, whole frames per
+// second, the video bit rate, key frames every 8 seconds), or with
+// `fileProfile` 1 the profile of the profile text "test2", given to the ASF
+// writer. The profile lives from GenerateProfile to ConfigureWriter.
+class WindowsMediaWriterStep : public WindowsMediaStep {
 public:
-    explicit WindowsMediaUnavailable(UiServices& ui) : ui_(ui) {}
+    explicit WindowsMediaWriterStep(UiServices& ui) : ui_(ui) {}
     media::HRESULT GenerateProfile(const OutputSettings& settings) override;
     media::HRESULT ConfigureWriter(media::Filter& writer, const OutputSettings& settings) override;
 
 private:
     UiServices& ui_;
+    std::shared_ptr<media::WMProfile> profile_;
 };
 
 } // namespace orvelin

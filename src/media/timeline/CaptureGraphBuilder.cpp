@@ -3,6 +3,7 @@
 #include "media/ErrorText.h"
 #include "media/encoders/FilterGraphImpl.h"
 #include "media/timeline/OutputChain.h"
+#include "media/wmprofile/AsfWriterElement.h"
 
 namespace orvelin::media {
 
@@ -13,6 +14,9 @@ const char* muxFactory(OutputType type, const QString& path) {
     case OutputType::Avi:
         return "avimux";
     case OutputType::WindowsMediaAsf:
+        // The writer encodes by itself and writes through asfmux.
+        if (const char* writer = AsfWriterFactoryName())
+            return writer;
         return "asfmux";
     case OutputType::Matroska:
         // MP4 output goes through the Matroska type; an output name ending

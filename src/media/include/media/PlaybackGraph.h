@@ -16,7 +16,6 @@ namespace orvelin::media {
 
 using REFERENCE_TIME = int64_t; // 100 ns units
 constexpr REFERENCE_TIME kUnitsPerSecond = 10'000'000;
-constexpr HRESULT E_NOINTERFACE = static_cast<HRESULT>(0x80004002u);
 constexpr HRESULT VFW_E_NOT_FOUND = static_cast<HRESULT>(0x80040216u);
 constexpr HRESULT VFW_E_CANNOT_RENDER = static_cast<HRESULT>(0x80040218u);
 constexpr HRESULT VFW_E_TIMEOUT = static_cast<HRESULT>(0x8004022Eu);
