@@ -3,6 +3,8 @@
 #include "convert/ConversionJob.h"
 #include "convert/WindowsMediaStep.h"
 #include "media/MediaPlatform.h"
+#include "media/RenderEngine.h"
+#include "media/Timeline.h"
 
 #include <QObject>
 #include <QTimer>
@@ -35,6 +37,16 @@ public:
     media::HRESULT OnGraphNotify();
 
     bool Converting() const;
+
+    // The timeline Preview button (control 1019): plays the marked stretch
+    // as the conversion would lay it out, through the default video and
+    // sound outputs, or stops that preview.
+    void OnTimelinePreviewClicked();
+    // Connects the timeline to a new preview render engine, sends its
+    // outputs to the default outputs and runs it. Every failure is reported
+    // and leaves nothing held.
+    media::HRESULT RenderTimelineForPreview(const std::shared_ptr<media::Timeline>& timeline);
+    bool TimelinePreviewRunning() const;
     // The converted share of the marked stretch in percent; -1 when unknown.
     int ProgressPercent() const;
     bool ProgressTimerActive() const { return progressTimer_.isActive(); }
@@ -44,6 +56,10 @@ public:
 
 private:
     void StartJob();
+    // Releases the preview's graph, engine and timeline; the flag goes to 0.
+    void EndTimelinePreview();
+    void OnPreviewGraphNotify();
+    void DiscardPreviewObjects();
     void EnterRunningState();
     // Tears the job down; `statusText` goes to the status line.
     void EndJob(const QString& statusText);
@@ -58,6 +74,10 @@ private:
     int32_t writtenHeight_ = 0;
     QTimer progressTimer_;
     std::unique_ptr<WindowsMediaStep> windowsMedia_;
+    // The timeline preview's objects, held while it plays.
+    std::shared_ptr<media::Timeline> previewTimeline_;
+    std::shared_ptr<media::RenderEngine> previewEngine_;
+    std::shared_ptr<media::FilterGraph> previewGraph_;
 };
 
 } // namespace orvelin

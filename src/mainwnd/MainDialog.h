@@ -54,6 +54,7 @@ public:
     QWidget* OwnerWidget() override { return this; }
     void SetConvertButtonText(const QString& text) override;
     void SetStatusText(const QString& text) override;
+    void SetTimelinePreviewButtonText(const QString& text) override;
     // The percentage in the title and the desktop's task-bar progress.
     void ShowConversionProgress(int percent) override;
     // A notification when the job ends while the window is not active.
@@ -63,7 +64,7 @@ public:
     void RefreshOutputInfo();
 
     // Commands.
-    void OpenVideo();     // control 1006
+    void OpenVideo(); // control 1006
     // Opens `path` as Open Video does after its file dialog (the command line
     // and a drop come here).
     void OpenVideoFile(const QString& path);
