@@ -8,6 +8,8 @@
 #include "support/TestEnv.h"
 
 #include <QAbstractButton>
+#include <QProcess>
+#include <QStandardPaths>
 #include <gtest/gtest.h>
 
 using namespace orvelin;
@@ -23,6 +25,57 @@ QString Clip() {
     clip.seconds = 1.0;
     return test::SharedMedia("timeline preview clip.mkv", clip);
 }
+
+// A private X server for the video window, so that the preview plays on a
+// machine without a display; DISPLAY goes back to what it was afterwards.
+class VirtualDisplay {
+public:
+    VirtualDisplay() : old_(qgetenv("DISPLAY")), hadOld_(qEnvironmentVariableIsSet("DISPLAY")) {
+        const QString xvfb = QStandardPaths::findExecutable("Xvfb");
+        if (xvfb.isEmpty())
+            return;
+        server_.setProgram(xvfb);
+        // -displayfd 1: the server picks a free number and prints it.
+        server_.setArguments({"-displayfd", "1", "-screen", "0", "320x240x24", "-nolisten", "tcp"});
+        server_.setProcessChannelMode(QProcess::SeparateChannels);
+        server_.start();
+        if (!server_.waitForStarted(5000))
+            return;
+        QByteArray number;
+        test::WaitFor(
+            [&] {
+                server_.waitForReadyRead(50);
+                number += server_.readAllStandardOutput();
+                return number.contains('\n') || server_.state() != QProcess::Running;
+            },
+            10s);
+        number = number.trimmed();
+        if (number.isEmpty())
+            return;
+        qputenv("DISPLAY", ":" + number);
+        up_ = true;
+    }
+    ~VirtualDisplay() {
+        if (hadOld_)
+            qputenv("DISPLAY", old_);
+        else
+            qunsetenv("DISPLAY");
+        if (server_.state() != QProcess::NotRunning) {
+            server_.terminate();
+            if (!server_.waitForFinished(5000)) {
+                server_.kill();
+                server_.waitForFinished(5000);
+            }
+        }
+    }
+    bool Up() const { return up_; }
+
+private:
+    QProcess server_;
+    QByteArray old_;
+    bool hadOld_ = false;
+    bool up_ = false;
+};
 
 struct Opened {
     TestEnv env;
@@ -76,7 +129,29 @@ TEST(TimelinePreview, RefusesWithoutAVideoAndWhileConverting) {
     o.dialog.State().converting = 0;
 }
 
+TEST(TimelinePreview, WithoutADisplayItIsSaidAndNothingRuns) {
+    const QByteArray old = qgetenv("DISPLAY");
+    const bool had = qEnvironmentVariableIsSet("DISPLAY");
+    qunsetenv("DISPLAY");
+    qunsetenv("WAYLAND_DISPLAY");
+    {
+        Opened o;
+        o.ClickPreview();
+        EXPECT_FALSE(o.Running());
+        EXPECT_EQ(o.Caption(), "Preview");
+        EXPECT_TRUE(o.Texts().contains("There is no display to show the video on."))
+            << o.Texts().join("|").toStdString();
+        // Nothing holds Convert or closing back.
+        EXPECT_TRUE(o.dialog.RequestClose());
+    }
+    if (had)
+        qputenv("DISPLAY", old);
+}
+
 TEST(TimelinePreview, WhilePlayingConvertAndClosingAreRefusedAndStopResets) {
+    VirtualDisplay display;
+    if (!display.Up())
+        GTEST_SKIP() << "no X server to show the preview on";
     Opened o;
     if (!StartOrExplain(o))
         GTEST_SKIP() << "no output to play on: " << o.Texts().join("|").toStdString();
@@ -102,6 +177,9 @@ TEST(TimelinePreview, WhilePlayingConvertAndClosingAreRefusedAndStopResets) {
 }
 
 TEST(TimelinePreview, TheEndOfTheStretchResetsTheButton) {
+    VirtualDisplay display;
+    if (!display.Up())
+        GTEST_SKIP() << "no X server to show the preview on";
     Opened o;
     if (!StartOrExplain(o))
         GTEST_SKIP() << "no output to play on: " << o.Texts().join("|").toStdString();
@@ -121,6 +199,7 @@ TEST(TimelinePreview, AFileThatCannotBeReadIsSaidAndNothingRuns) {
     EXPECT_EQ(o.Caption(), "Preview");
     EXPECT_FALSE(o.Texts().isEmpty());
     // A later start is not blocked by what the failure left.
+    VirtualDisplay display;
     o.dialog.State().items[0].path = Clip();
     o.dialog.State().music[0].path = Clip();
     o.env.ui.Clear();
