@@ -133,7 +133,7 @@ TEST(ConvertCommand, ExistingOutputAnsweredNoDeletesNothingAndAsksNothingMore) {
     f.env.ui.messageAnswers = {IdNo};
     f.controller.OnConvertClicked();
     ASSERT_EQ(f.env.ui.Messages().size(), 1u);
-    const test::UiCall& question = f.env.ui.Messages()[0];
+    const test::UiCall question = f.env.ui.Messages()[0];
     EXPECT_EQ(question.text,
               f.host.state.output.outputPath + " exists. Do you want to replace it?");
     EXPECT_EQ(question.caption, QStringLiteral("Warning"));
@@ -166,7 +166,7 @@ TEST(ConvertCommand, AProbedRateOf120IsQuestionedWithSixDecimals) {
     f.env.ui.messageAnswers = {IdYes, IdNo};
     f.controller.OnConvertClicked();
     ASSERT_EQ(f.env.ui.Messages().size(), 2u);
-    const test::UiCall& question = f.env.ui.Messages()[0];
+    const test::UiCall question = f.env.ui.Messages()[0];
     EXPECT_EQ(question.text,
               QStringLiteral("The output frame rate is 120.000000.The value may not be proper.\n"
                              "Click Yes to set the output frame rate 23.976. Click No to keep "
@@ -201,7 +201,7 @@ TEST(ConvertCommand, WindowsMediaSkipsTheWarningAndEndsAtTheProfileStep) {
     divx.sync();
     f.controller.OnConvertClicked();
     ASSERT_EQ(f.env.ui.Messages().size(), 1u);
-    const test::UiCall& report = f.env.ui.Messages()[0];
+    const test::UiCall report = f.env.ui.Messages()[0];
     EXPECT_EQ(
         report.text,
         QStringLiteral("Failed to GenerateProfile Audio video with script!  hr=0x80004001\n"));

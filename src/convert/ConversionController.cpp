@@ -9,9 +9,12 @@
 #include "lang/LanguagePack.h"
 #include "media/ErrorText.h"
 
+#include <QFile>
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 namespace orvelin {
 
@@ -33,6 +36,7 @@ ConversionController::~ConversionController() {
     if (job_.mediaControl)
         job_.mediaControl->Stop(); // leaves a playable file behind
     job_.Discard();
+    FinishFiles(true);
 }
 
 bool ConversionController::Converting() const {
@@ -86,6 +90,8 @@ bool ConversionController::ConfirmNoCompressor() {
 }
 
 void ConversionController::OnConvertClicked() {
+    if (settingUp_)
+        return;
     MainState& state = host_.State();
     UiServices& ui = host_.Ui();
     QWidget* owner = host_.OwnerWidget();
@@ -118,25 +124,70 @@ void ConversionController::OnConvertClicked() {
         ui.FrameworkMessageBox(owner, EmptyStretchText());
         return;
     }
+    // Stored settings that cannot make a file are refused before anything
+    // is asked.
+    const OutputSettings& out = state.output;
+    if (out.outputFormat < kContainerAvi || out.outputFormat > kContainerOgm) {
+        ui.FrameworkMessageBox(owner, UnsupportedContainerText(out.outputFormat));
+        return;
+    }
+    if (out.frameRateIndex != 0 && !UsableFrameRate(out.outputFrameRate)) {
+        ui.FrameworkMessageBox(owner, UnusableFrameRateText(out.outputFrameRate));
+        return;
+    }
+    // Writing over a file that is being read would destroy it.
+    if (const QString* source = OutputSource(); source) {
+        ui.FrameworkMessageBox(owner, OutputIsSourceText(out.outputPath));
+        return;
+    }
     bool replace = false;
     if (!ConfirmReplace(&replace))
         return;
     AskFrameRate();
     if (!ConfirmNoCompressor())
         return;
-    // Every question is answered: only now does the old file go.
-    if (replace) {
-        std::error_code ignored;
-        std::filesystem::remove(std::filesystem::path(state.output.outputPath.toStdString()),
-                                ignored);
+    if (!UsableFrameRate(out.outputFrameRate)) {
+        ui.FrameworkMessageBox(owner, UnusableFrameRateText(out.outputFrameRate));
+        return;
     }
+    // The old file stays until the new one is written: the job writes beside
+    // it and replaces it at the end.
     StartJob();
+}
+
+bool ConversionController::UsableFrameRate(double rate) {
+    return std::isfinite(rate) && rate > 0.0 && rate <= 1000.0;
+}
+
+const QString* ConversionController::OutputSource() const {
+    const MainState& state = host_.State();
+    const QString& output = state.output.outputPath;
+    for (const std::vector<ClipEntry>* list : {&state.items, &state.music}) {
+        for (const ClipEntry& entry : *list) {
+            if (SameFile(entry.path, output))
+                return &entry.path;
+        }
+    }
+    return nullptr;
 }
 
 void ConversionController::StartJob() {
     MainState& state = host_.State();
     // What a failed build may have left behind goes before a new job starts.
     job_.Discard();
+    // Loading the sources runs the event loop: until the job runs or has
+    // failed, no command of the window may start, stop or change anything.
+    settingUp_ = true;
+    host_.BlockCommands(true);
+    files_ = RunFiles{};
+    files_.output = state.output.outputPath;
+    files_.partial = PartialOutputPath(files_.output);
+    for (const std::vector<ClipEntry>* list : {&state.items, &state.music}) {
+        for (const ClipEntry& entry : *list)
+            files_.sources.emplace_back(entry.path, StampOf(entry.path));
+    }
+    RemoveFile(files_.partial); // left by a program that did not end
+    job_.writePath = files_.partial;
     TimelineBuilder timelineBuilder(state, host_.Ui(), host_.OwnerWidget());
     timelineBuilder.CreateTimeline(&job_.timeline);
     OutputGraphBuilder::Callbacks callbacks;
@@ -145,8 +196,51 @@ void ConversionController::StartJob() {
     callbacks.onRunning = [this] { EnterRunningState(); };
     OutputGraphBuilder graphBuilder(host_, job_, *windowsMedia_, std::move(callbacks));
     graphBuilder.RenderTimelineToFile(job_.timeline);
-    if (state.converting == 0)
+    if (state.converting == 0) {
         job_.Discard(); // the build failed and has said why
+        RemoveFile(files_.partial);
+        files_ = RunFiles{};
+    }
+    settingUp_ = false;
+    host_.BlockCommands(false);
+    if (state.converting != 0) {
+        host_.DisableEditControls();
+        // Events that came while the job was set up are read now.
+        QMetaObject::invokeMethod(
+            this, [this] { OnGraphNotify(); }, Qt::QueuedConnection);
+    }
+}
+
+void ConversionController::RemoveFile(const QString& path) {
+    if (path.isEmpty())
+        return;
+    std::error_code ignored;
+    std::filesystem::remove(std::filesystem::path(QFile::encodeName(path).toStdString()), ignored);
+}
+
+QString ConversionController::FinishFiles(bool keep) {
+    const RunFiles files = std::exchange(files_, RunFiles{});
+    if (files.partial.isEmpty())
+        return {};
+    if (!keep) {
+        RemoveFile(files.partial);
+        return {};
+    }
+    // The finished file replaces the old output in one step.
+    std::error_code error;
+    std::filesystem::rename(std::filesystem::path(QFile::encodeName(files.partial).toStdString()),
+                            std::filesystem::path(QFile::encodeName(files.output).toStdString()),
+                            error);
+    if (error) {
+        RemoveFile(files.partial);
+        return QStringLiteral("%1 cannot be written: %2")
+            .arg(files.output, QString::fromLocal8Bit(error.message()));
+    }
+    for (const auto& [path, stamp] : files.sources) {
+        if (StampOf(path) != stamp)
+            return SourceChangedText(path);
+    }
+    return {};
 }
 
 void ConversionController::EnterRunningState() {
@@ -162,7 +256,7 @@ void ConversionController::EnterRunningState() {
 }
 
 void ConversionController::OnTimer(int timerId) {
-    if (timerId != kTimerConvertProgress)
+    if (timerId != kTimerConvertProgress || settingUp_)
         return;
     MainState& state = host_.State();
     ++state.elapsedSeconds;
@@ -205,17 +299,27 @@ void ConversionController::EndJob(const QString& statusText) {
 }
 
 HRESULT ConversionController::StopConversion() {
+    if (settingUp_)
+        return S_OK; // the job is not running yet
     const OutputSettings& out = host_.State().output;
     // The Done line states the size written, which an encoder of 4:2:0
     // pictures may have made even.
     const bool known = writtenWidth_ > 0 && writtenHeight_ > 0;
     EndJob(DoneText(out.outputPath, known ? writtenWidth_ : out.outputWidth,
                     known ? writtenHeight_ : out.outputHeight));
+    // A stopped job keeps what it wrote so far.
+    const QString problem = FinishFiles(true);
+    if (!problem.isEmpty()) {
+        host_.SetStatusText(FailedText(problem));
+        host_.Ui().FrameworkMessageBox(host_.OwnerWidget(), problem);
+    }
     return S_OK;
 }
 
 HRESULT ConversionController::OnGraphNotify() {
     HRESULT last = S_OK;
+    if (settingUp_)
+        return last; // read once the job runs
     media::GraphEvent event;
     while (job_.mediaEvent && media::Succeeded(job_.mediaEvent->Events().GetEvent(&event))) {
         if (!Converting())
@@ -227,6 +331,7 @@ HRESULT ConversionController::OnGraphNotify() {
             // instead of "Done".
             const QString text = event.text.isEmpty() ? media::GetErrorText(event.hr) : event.text;
             EndJob(FailedText(text));
+            FinishFiles(false); // a failed file is no output
             host_.Ui().FrameworkMessageBox(host_.OwnerWidget(), text);
             last = event.hr;
         }
@@ -239,6 +344,8 @@ bool ConversionController::TimelinePreviewRunning() const {
 }
 
 void ConversionController::OnTimelinePreviewClicked() {
+    if (settingUp_)
+        return; // a job is being set up
     MainState& state = host_.State();
     UiServices& ui = host_.Ui();
     QWidget* owner = host_.OwnerWidget();

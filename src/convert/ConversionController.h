@@ -1,6 +1,7 @@
 #pragma once
 
 #include "convert/ConversionJob.h"
+#include "convert/ConvertSupport.h"
 #include "convert/WindowsMediaStep.h"
 #include "media/MediaPlatform.h"
 #include "media/RenderEngine.h"
@@ -9,6 +10,8 @@
 #include <QObject>
 #include <QTimer>
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace orvelin {
 
@@ -47,6 +50,9 @@ public:
     // and leaves nothing held.
     media::HRESULT RenderTimelineForPreview(const std::shared_ptr<media::Timeline>& timeline);
     bool TimelinePreviewRunning() const;
+    // True while a job is being set up: the event loop runs, but no command
+    // may act.
+    bool SettingUp() const { return settingUp_; }
     // The converted share of the marked stretch in percent; -1 when unknown.
     int ProgressPercent() const;
     bool ProgressTimerActive() const { return progressTimer_.isActive(); }
@@ -66,6 +72,19 @@ private:
     bool ConfirmReplace(bool* replace);
     void AskFrameRate();
     bool ConfirmNoCompressor();
+    static bool UsableFrameRate(double rate);
+    // The clip or music entry that is the output file itself, or nullptr.
+    const QString* OutputSource() const;
+    static void RemoveFile(const QString& path);
+    // The end of the job's files: the written file replaces the output
+    // (`keep`) or is removed. Answers what went wrong, empty when nothing.
+    QString FinishFiles(bool keep);
+
+    struct RunFiles {
+        QString output;
+        QString partial;
+        std::vector<std::pair<QString, FileStamp>> sources;
+    };
 
     ConvertHost& host_;
     ConversionJob job_;
@@ -78,6 +97,8 @@ private:
     std::shared_ptr<media::Timeline> previewTimeline_;
     std::shared_ptr<media::RenderEngine> previewEngine_;
     std::shared_ptr<media::FilterGraph> previewGraph_;
+    RunFiles files_;
+    bool settingUp_ = false;
 };
 
 } // namespace orvelin

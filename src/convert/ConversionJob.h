@@ -4,6 +4,7 @@
 #include "media/RenderEngine.h"
 #include "media/Timeline.h"
 
+#include <QString>
 #include <memory>
 
 namespace orvelin {
@@ -16,6 +17,8 @@ struct ConversionJob {
     std::shared_ptr<media::RenderEngine> renderEngine;
     std::shared_ptr<media::FilterGraph> mediaControl;
     std::shared_ptr<media::FilterGraph> mediaEvent;
+    // The file the graph writes; the output path when empty.
+    QString writePath;
 
     bool Empty() const { return !timeline && !renderEngine && !mediaControl && !mediaEvent; }
     // Stops the graph without finishing its file, stops its notifications

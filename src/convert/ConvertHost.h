@@ -33,6 +33,10 @@ public:
     // and End Time (1063).
     virtual void DisableEditControls() = 0;
     virtual void EnableEditControls() = 0;
+    // While a job is set up the event loop runs: every command of the window
+    // is refused and its buttons are disabled; false puts them back as they
+    // were.
+    virtual void BlockCommands(bool /*block*/) {}
 
     // Shows the filters of an output graph that is about to run, with their
     // settings, modally ("Set Filter's Properties"). The default shows the

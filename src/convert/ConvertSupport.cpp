@@ -9,6 +9,9 @@
 #include <QSettings>
 #include <QVariant>
 
+#include <cmath>
+#include <sys/stat.h>
+
 namespace orvelin {
 
 const char* const kDivXDownloadUrl = "https://gstreamer.freedesktop.org/modules/gst-libav.html";
@@ -24,6 +27,35 @@ bool FileExists(const QString& path) {
         return false;
     file.close();
     return true;
+}
+
+bool SameFile(const QString& a, const QString& b) {
+    if (a.isEmpty() || b.isEmpty())
+        return false;
+    const FileStamp sa = StampOf(a);
+    const FileStamp sb = StampOf(b);
+    return sa.valid && sb.valid && sa.device == sb.device && sa.inode == sb.inode;
+}
+
+QString PartialOutputPath(const QString& outputPath) {
+    const QFileInfo info(outputPath);
+    // The extension stays last: some multiplexers are chosen by it.
+    const QString suffix = info.suffix().isEmpty() ? QString() : QLatin1Char('.') + info.suffix();
+    return info.path() + QStringLiteral("/.") + info.completeBaseName() +
+           QStringLiteral(".orvelin-partial") + suffix;
+}
+
+FileStamp StampOf(const QString& path) {
+    FileStamp stamp;
+    struct stat st {};
+    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return stamp;
+    stamp.valid = true;
+    stamp.device = static_cast<uint64_t>(st.st_dev);
+    stamp.inode = static_cast<uint64_t>(st.st_ino);
+    stamp.size = static_cast<int64_t>(st.st_size);
+    stamp.changeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+    return stamp;
 }
 
 void DisableDivXFeedback() {
@@ -102,6 +134,32 @@ QString DoneText(const QString& outputPath, int32_t width, int32_t height) {
 
 QString FailedText(const QString& errorText) {
     return QStringLiteral("Conversion failed: ") + errorText;
+}
+
+QString OutputIsSourceText(const QString& outputPath) {
+    return QStringLiteral("The output file %1 is the source video itself. Please choose another "
+                          "output file in Options; the source is left as it is.")
+        .arg(outputPath);
+}
+
+QString UnusableFrameRateText(double rate) {
+    const QString shown =
+        std::isfinite(rate) ? QString::number(rate, 'g', 12) : QStringLiteral("not a number");
+    return QStringLiteral("The output frame rate (%1) cannot be used. Please choose a frame rate "
+                          "above 0 and up to 1000 in Options.")
+        .arg(shown);
+}
+
+QString UnsupportedContainerText(int32_t outputFormat) {
+    return QStringLiteral("The stored output format (%1) names no container that can be "
+                          "written. Please choose the output file again in Options.")
+        .arg(outputFormat);
+}
+
+QString SourceChangedText(const QString& sourcePath) {
+    return QStringLiteral("%1 was changed while it was being converted. The output file is "
+                          "incomplete.")
+        .arg(sourcePath);
 }
 
 QString EmptyStretchText() {

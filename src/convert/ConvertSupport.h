@@ -21,6 +21,27 @@ extern const char* const kDsmDownloadUrl;
 // cannot be read, and a folder, count as absent.
 bool FileExists(const QString& path);
 
+// True when both paths name the same file: the same device and inode once
+// links are followed (a symbolic link, a hard link, "dir/../name").
+bool SameFile(const QString& a, const QString& b);
+
+// The output path's folder-mate that a conversion writes first; it replaces
+// the output once it can be written.
+QString PartialOutputPath(const QString& outputPath);
+
+// What identifies a file's contents for the length of a conversion: device,
+// inode, size and time of the last change. Empty (`valid` false) when the
+// file cannot be read.
+struct FileStamp {
+    bool valid = false;
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    int64_t size = 0;
+    int64_t changeNs = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+FileStamp StampOf(const QString& path);
+
 // The DivX codec's per-user "Disable feedback" value
 // (QSettings("DivXNetworks", "DivX4Windows")): when it exists, its first byte
 // becomes 1, keeping its kind and length. It is never created; failures are
@@ -39,6 +60,14 @@ QString UsedTimeText(int32_t seconds);
 QString DoneText(const QString& outputPath, int32_t width, int32_t height);
 // The status line after a conversion that ended in an error.
 QString FailedText(const QString& errorText);
+// The refusal of an output that is one of the files being converted.
+QString OutputIsSourceText(const QString& outputPath);
+// The refusal of a frame rate no video can have (stored or probed).
+QString UnusableFrameRateText(double rate);
+// The refusal of a stored container index that names no container written here.
+QString UnsupportedContainerText(int32_t outputFormat);
+// The end of a job whose source changed while it was read.
+QString SourceChangedText(const QString& sourcePath);
 // The refusal of a stretch whose end is not after its start.
 QString EmptyStretchText();
 

@@ -56,7 +56,8 @@ HRESULT OutputGraphBuilder::RenderTimelineToFile(const std::shared_ptr<media::Ti
         ReportPlatformError(hr);
         return hr;
     }
-    const QString path = host_.State().output.outputPath;
+    const QString path =
+        job_.writePath.isEmpty() ? host_.State().output.outputPath : job_.writePath;
     if (timeline)
         DisablePreviewMode(*timeline);
     BuildOutputGraph(engine, path);
@@ -120,8 +121,10 @@ HRESULT OutputGraphBuilder::ContainerStep(media::CaptureGraphBuilder& builder, c
         return S_OK;
     }
     default:
-        // No multiplexer: the streams go to the default outputs.
-        return S_OK;
+        // Without a multiplexer the streams would play in windows and on
+        // the speakers instead of going to a file.
+        Report(UnsupportedContainerText(out.outputFormat));
+        return media::E_INVALIDARG;
     }
 }
 

@@ -22,6 +22,8 @@ void MainDialog::ShowHelp() {
 }
 
 void MainDialog::ShowHelp(const QString& programFolder) {
+    if (commandsBlocked_)
+        return;
     const QString page =
         QDir(programFolder)
             .filePath(QString::fromLatin1(kHelpFolder) + '/' + QString::fromLatin1(kHelpStartPage));
@@ -38,6 +40,8 @@ void MainDialog::ShowHelp(const QString& programFolder) {
 }
 
 void MainDialog::OpenHomepage() {
+    if (commandsBlocked_)
+        return;
     if (app_.ui.OpenUrl(kHomepageAddress))
         return;
     app_.ui.MessageBox(this,
@@ -49,6 +53,8 @@ void MainDialog::OpenHomepage() {
 }
 
 void MainDialog::OnAbout() {
+    if (commandsBlocked_)
+        return;
     AboutDialog about(app_.ui, this);
     about.exec();
 }

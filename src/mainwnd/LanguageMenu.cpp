@@ -23,6 +23,8 @@ void MainDialog::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void MainDialog::ShowPopupMenu(const QPoint& position) {
+    if (commandsBlocked_)
+        return;
     std::unique_ptr<QMenu> resource = LoadMenuResource(IDR_POPUP_MENU);
     if (!resource) {
         app_.ui.MessageBox(nullptr, QStringLiteral("Can not find Language Menu!"),
@@ -67,6 +69,8 @@ bool MainDialog::FillLanguageMenu(QMenu* resource, QMenu* popup) {
 }
 
 void MainDialog::OnPopupCommand(int commandId) {
+    if (commandsBlocked_)
+        return;
     OnSelectLanguage(commandId);
     switch (commandId) {
     case IDM_POPUPMENU_FONT:
@@ -82,6 +86,8 @@ void MainDialog::OnPopupCommand(int commandId) {
 }
 
 void MainDialog::OnSelectLanguage(int commandId) {
+    if (commandsBlocked_)
+        return;
     // Only the first thousand packs can be chosen; a command id past them
     // (whatever its low 16 bits) does nothing.
     if (commandId < IDM_LANGUAGE_FIRST || commandId > IDM_LANGUAGE_LAST)
@@ -97,6 +103,8 @@ void MainDialog::OnSelectLanguage(int commandId) {
 }
 
 void MainDialog::OnFont() {
+    if (commandsBlocked_)
+        return;
     LanguagePack& pack = LanguagePack::Instance();
     const LogFont record = pack.FontRecord();
     const QFont initial = pack.Font() ? *pack.Font() : FontFromLogFont(record);

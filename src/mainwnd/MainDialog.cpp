@@ -369,6 +369,25 @@ void MainDialog::EnableEditControls() {
         EnableControl(id, true);
 }
 
+void MainDialog::BlockCommands(bool block) {
+    if (block == commandsBlocked_)
+        return;
+    commandsBlocked_ = block;
+    if (block) {
+        blockedControls_.clear();
+        for (const auto& [id, w] : controls_) {
+            if (qobject_cast<QAbstractButton*>(w) || w == slider_) {
+                blockedControls_.emplace_back(w, w->isEnabled());
+                w->setEnabled(false);
+            }
+        }
+        return;
+    }
+    for (const auto& [w, enabled] : blockedControls_)
+        w->setEnabled(enabled);
+    blockedControls_.clear();
+}
+
 void MainDialog::ClosePreview() {
     if (player_) {
         if (player_->State() != PreviewPlayer::kClosed)
@@ -382,6 +401,8 @@ void MainDialog::ClosePreview() {
 }
 
 void MainDialog::OnCloseCommand() {
+    if (commandsBlocked_)
+        return;
     ClosePreview();
     state_.itemCount = 0;
     state_.items.clear();
@@ -400,6 +421,8 @@ void MainDialog::OnExit() {
 bool MainDialog::RequestClose() {
     if (closing_)
         return true;
+    if (commandsBlocked_)
+        return false; // a conversion is being set up
     if (state_.converting == 1) {
         app_.ui.MessageBox(this, Lang().GetString(IDS_MESSAGE_STOP_CONVERTING),
                            Lang().GetString(IDS_MESSAGE_WARNING));

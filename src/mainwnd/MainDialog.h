@@ -9,6 +9,8 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <utility>
+#include <vector>
 
 class QLabel;
 class QAbstractButton;
@@ -48,6 +50,9 @@ public:
     void EnablePlaybackControls();
     void DisableEditControls() override;
     void EnableEditControls() override;
+    void BlockCommands(bool block) override;
+    // True while a conversion is set up: commands are refused.
+    bool CommandsBlocked() const { return commandsBlocked_; }
 
     // What the conversion changes on the main window.
     UiServices& Ui() override;
@@ -141,6 +146,8 @@ private:
     HelpWindow* help_ = nullptr;
     bool initialized_ = false;
     bool closing_ = false;
+    bool commandsBlocked_ = false;
+    std::vector<std::pair<QWidget*, bool>> blockedControls_; // with their enabled state
     QString titleBeforeProgress_; // the caption while a percentage is shown
     PopupRunner popupRunner_;
 };

@@ -13,6 +13,8 @@
 namespace orvelin {
 
 void MainDialog::OpenVideo() {
+    if (commandsBlocked_)
+        return;
     LanguagePack& lang = LanguagePack::Instance();
     FileDialogRequest request;
     request.owner = this;

@@ -7,6 +7,8 @@
 namespace orvelin {
 
 void MainDialog::OnOptions() {
+    if (commandsBlocked_)
+        return;
     const OutputOptionsSource source{state_.sourceWidth, state_.sourceHeight,
                                      state_.sourceFrameRate, state_.itemCount};
     OutputOptionsDialog dialog(app_, state_.output, source, this);

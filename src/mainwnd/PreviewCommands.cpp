@@ -23,21 +23,29 @@ bool MainDialog::StartFilePreview(const QString& path) {
 }
 
 void MainDialog::OnPlay() {
+    if (commandsBlocked_)
+        return;
     if (player_)
         player_->Play();
 }
 
 void MainDialog::OnPause() {
+    if (commandsBlocked_)
+        return;
     if (player_)
         player_->Pause();
 }
 
 void MainDialog::OnStop() {
+    if (commandsBlocked_)
+        return;
     if (player_)
         player_->Stop();
 }
 
 void MainDialog::OnSliderReleased() {
+    if (commandsBlocked_)
+        return;
     state_.sliderPosition = slider_->value();
     if (player_)
         player_->SeekToSliderPosition(state_.sliderPosition);
@@ -59,6 +67,8 @@ void MainDialog::OnPositionMessage(qint64 currentPosition, qint64 stopPosition) 
 }
 
 void MainDialog::TakeTrimStart() {
+    if (commandsBlocked_)
+        return;
     if (!player_)
         return;
     state_.trimStart = player_->CurrentPosition();
@@ -66,6 +76,8 @@ void MainDialog::TakeTrimStart() {
 }
 
 void MainDialog::TakeTrimEnd() {
+    if (commandsBlocked_)
+        return;
     if (!player_)
         return;
     state_.trimEnd = player_->CurrentPosition();
