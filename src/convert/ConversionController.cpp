@@ -18,8 +18,10 @@
 
 namespace orvelin {
 
+using media::Failed;
 using media::HRESULT;
 using media::S_OK;
+using media::Succeeded;
 
 ConversionController::ConversionController(ConvertHost& host, QObject* parent)
     : QObject(parent), host_(host),
@@ -29,6 +31,7 @@ ConversionController::ConversionController(ConvertHost& host, QObject* parent)
 }
 
 ConversionController::~ConversionController() {
+    DiscardPreviewObjects();
     progressTimer_.stop();
     if (job_.mediaControl)
         job_.mediaControl->Stop(); // leaves a playable file behind
@@ -334,6 +337,124 @@ HRESULT ConversionController::OnGraphNotify() {
         }
     }
     return last;
+}
+
+bool ConversionController::TimelinePreviewRunning() const {
+    return host_.State().timelinePreviewRunning == 1;
+}
+
+void ConversionController::OnTimelinePreviewClicked() {
+    if (settingUp_)
+        return; // a job is being set up
+    MainState& state = host_.State();
+    UiServices& ui = host_.Ui();
+    QWidget* owner = host_.OwnerWidget();
+    if (state.itemCount == 0) {
+        ui.FrameworkMessageBox(owner, QStringLiteral("Please open a video file first!"));
+        return;
+    }
+    if (state.itemCount > kMaxItems) {
+        ui.FrameworkMessageBox(
+            owner, QStringLiteral("Photos are too many! Please delete some photos in the photo "
+                                  "list."));
+        return;
+    }
+    if (state.musicCount > kMaxMusic) {
+        ui.FrameworkMessageBox(owner, QStringLiteral("Music files are too many! Please delete "
+                                                     "some music files in the music list."));
+        return;
+    }
+    if (state.converting == 1) {
+        ui.FrameworkMessageBox(owner, QStringLiteral("Please stop Convert first!"));
+        return;
+    }
+    if (state.timelinePreviewRunning == 1) {
+        EndTimelinePreview();
+        return;
+    }
+    // An empty or reversed stretch has nothing to play.
+    if (state.trimEnd <= state.trimStart) {
+        ui.FrameworkMessageBox(owner, EmptyStretchText());
+        return;
+    }
+    DiscardPreviewObjects();
+    TimelineBuilder timelineBuilder(state, ui, owner);
+    if (Failed(timelineBuilder.CreateTimeline(&previewTimeline_)) || !previewTimeline_) {
+        DiscardPreviewObjects();
+        return;
+    }
+    if (Failed(RenderTimelineForPreview(previewTimeline_))) {
+        DiscardPreviewObjects(); // said why; nothing stays held
+        return;
+    }
+    state.timelinePreviewRunning = 1;
+    host_.SetTimelinePreviewButtonText(QStringLiteral("Stop"));
+}
+
+HRESULT
+ConversionController::RenderTimelineForPreview(const std::shared_ptr<media::Timeline>& timeline) {
+    UiServices& ui = host_.Ui();
+    QWidget* owner = host_.OwnerWidget();
+    auto report = [&](const char* text, HRESULT hr) {
+        ui.FrameworkMessageBox(owner, QString::fromUtf8(text));
+        // The reason, e.g. no display or sound output to play on.
+        ui.FrameworkMessageBox(owner, media::GetErrorText(hr));
+        return hr;
+    };
+    if (HRESULT hr = media::RenderEngine::Create(&previewEngine_); Failed(hr)) {
+        ui.MessageBox(owner, QStringLiteral("Could not create pRenderEngine"),
+                      QStringLiteral("Error"), MsgButtons::Ok);
+        return hr;
+    }
+    media::RenderEngine& engine = *previewEngine_;
+    if (HRESULT hr = engine.SetTimelineObject(timeline); Failed(hr))
+        return report("Could not SetTimelineObject", hr);
+    engine.SetDynamicReconnectLevel(media::CONNECTF_DYNAMIC_SOURCES);
+    if (HRESULT hr = engine.ConnectFrontEnd(); Failed(hr))
+        return report("Could not ConnectFrontEnd", hr);
+    if (HRESULT hr = engine.RenderOutputPins(); Failed(hr))
+        return report("Could not RenderOutputPins", hr);
+    if (HRESULT hr = engine.GetFilterGraph(&previewGraph_); Failed(hr))
+        return report("Could not GetFilterGraph", hr);
+    previewGraph_->SetNotifyWindow(this, [this] { OnPreviewGraphNotify(); });
+    if (HRESULT hr = previewGraph_->Run(); Failed(hr))
+        return report("Could run graph", hr);
+    return S_OK;
+}
+
+void ConversionController::OnPreviewGraphNotify() {
+    if (!previewGraph_)
+        return;
+    media::GraphEvent event;
+    while (previewGraph_ && Succeeded(previewGraph_->Events().GetEvent(&event))) {
+        if (!TimelinePreviewRunning())
+            continue;
+        if (event.code == media::EC_COMPLETE) {
+            EndTimelinePreview();
+        } else if (event.code == media::EC_ERRORABORT) {
+            // e.g. the display or the sound output went away: said, and over.
+            const QString text = event.text.isEmpty() ? media::GetErrorText(event.hr) : event.text;
+            EndTimelinePreview();
+            host_.Ui().FrameworkMessageBox(host_.OwnerWidget(), text);
+        }
+    }
+}
+
+void ConversionController::DiscardPreviewObjects() {
+    if (previewGraph_) {
+        previewGraph_->SetNotifyWindow(nullptr, {});
+        previewGraph_.reset();
+    }
+    if (previewEngine_)
+        previewEngine_->ScrapIt(); // stops the graph and lets it go
+    previewEngine_.reset();
+    previewTimeline_.reset();
+}
+
+void ConversionController::EndTimelinePreview() {
+    DiscardPreviewObjects();
+    host_.State().timelinePreviewRunning = 0;
+    host_.SetTimelinePreviewButtonText(QStringLiteral("Preview"));
 }
 
 } // namespace orvelin

@@ -4,6 +4,8 @@
 #include "convert/ConvertSupport.h"
 #include "convert/WindowsMediaStep.h"
 #include "media/MediaPlatform.h"
+#include "media/RenderEngine.h"
+#include "media/Timeline.h"
 
 #include <QObject>
 #include <QTimer>
@@ -38,6 +40,16 @@ public:
     media::HRESULT OnGraphNotify();
 
     bool Converting() const;
+
+    // The timeline Preview button (control 1019): plays the marked stretch
+    // as the conversion would lay it out, through the default video and
+    // sound outputs, or stops that preview.
+    void OnTimelinePreviewClicked();
+    // Connects the timeline to a new preview render engine, sends its
+    // outputs to the default outputs and runs it. Every failure is reported
+    // and leaves nothing held.
+    media::HRESULT RenderTimelineForPreview(const std::shared_ptr<media::Timeline>& timeline);
+    bool TimelinePreviewRunning() const;
     // True while a job is being set up: the event loop runs, but no command
     // may act.
     bool SettingUp() const { return settingUp_; }
@@ -50,6 +62,10 @@ public:
 
 private:
     void StartJob();
+    // Releases the preview's graph, engine and timeline; the flag goes to 0.
+    void EndTimelinePreview();
+    void OnPreviewGraphNotify();
+    void DiscardPreviewObjects();
     void EnterRunningState();
     // Tears the job down; `statusText` goes to the status line.
     void EndJob(const QString& statusText);
@@ -77,6 +93,10 @@ private:
     int32_t writtenHeight_ = 0;
     QTimer progressTimer_;
     std::unique_ptr<WindowsMediaStep> windowsMedia_;
+    // The timeline preview's objects, held while it plays.
+    std::shared_ptr<media::Timeline> previewTimeline_;
+    std::shared_ptr<media::RenderEngine> previewEngine_;
+    std::shared_ptr<media::FilterGraph> previewGraph_;
     RunFiles files_;
     bool settingUp_ = false;
 };

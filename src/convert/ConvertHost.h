@@ -46,6 +46,8 @@ public:
     virtual void ShowConversionProgress(int percent) { (void)percent; }
     // A job has ended; `statusText` is what the status line now says.
     virtual void ConversionEnded(const QString& statusText) { (void)statusText; }
+    // The caption of the timeline Preview button (control 1019).
+    virtual void SetTimelinePreviewButtonText(const QString& text) { (void)text; }
 
     virtual void ShowFilterProperties(const std::vector<std::shared_ptr<media::Filter>>& filters);
 };

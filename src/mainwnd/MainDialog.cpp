@@ -76,6 +76,10 @@ void MainDialog::SetConvertButtonText(const QString& text) {
     SetControlText(IDC_BUTTON_CONVERT, text);
 }
 
+void MainDialog::SetTimelinePreviewButtonText(const QString& text) {
+    SetControlText(IDC_BUTTON_PREVIEW, text);
+}
+
 void MainDialog::SetStatusText(const QString& text) {
     SetControlText(IDC_STATIC_OUTPUT_INFO, text);
 }
@@ -298,6 +302,10 @@ void MainDialog::ConnectCommands() {
     onClick(IDC_BUTTON_CONVERT, [this] {
         if (conversion_)
             conversion_->OnConvertClicked();
+    });
+    onClick(IDC_BUTTON_PREVIEW, [this] {
+        if (conversion_)
+            conversion_->OnTimelinePreviewClicked();
     });
     onClick(IDC_BUTTON_START_TIME, [this] { TakeTrimStart(); });
     onClick(IDC_BUTTON_END_TIME, [this] { TakeTrimEnd(); });

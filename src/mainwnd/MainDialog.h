@@ -59,6 +59,7 @@ public:
     QWidget* OwnerWidget() override { return this; }
     void SetConvertButtonText(const QString& text) override;
     void SetStatusText(const QString& text) override;
+    void SetTimelinePreviewButtonText(const QString& text) override;
     // The percentage in the title and the desktop's task-bar progress.
     void ShowConversionProgress(int percent) override;
     // A notification when the job ends while the window is not active.

@@ -8,7 +8,9 @@
 #include <gst/video/video.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <mutex>
+#include <vector>
 
 namespace orvelin::media {
 
@@ -194,6 +196,30 @@ GstElement* CreateDiscardSink(const char* rawCaps) {
     GstElement* bin = binAround(filter, {filter, sink});
     gst_element_link(filter, sink);
     return bin;
+}
+
+GstElement* CreateVideoWindowOutput() {
+    std::vector<const char*> candidates;
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    const char* x11 = std::getenv("DISPLAY");
+    if (wayland && *wayland)
+        candidates.push_back("waylandsink");
+    if (x11 && *x11) {
+        candidates.push_back("xvimagesink");
+        candidates.push_back("ximagesink");
+    }
+    for (const char* factory : candidates) {
+        GstElement* sink = gst_element_factory_make(factory, nullptr);
+        if (!sink)
+            continue;
+        gst_object_ref_sink(sink);
+        const bool opens = gst_element_set_state(sink, GST_STATE_READY) != GST_STATE_CHANGE_FAILURE;
+        gst_element_set_state(sink, GST_STATE_NULL);
+        if (opens)
+            return sink; // a full reference, handed to the caller
+        gst_object_unref(sink);
+    }
+    return nullptr;
 }
 
 GstElement* CreateAudioOutput() {

@@ -24,4 +24,10 @@ GstElement* CreateDiscardSink(const char* rawCaps);
 // works, so that playback still runs in real time.
 GstElement* CreateAudioOutput();
 
+// The system's video output in its own window: an X or Wayland video sink
+// that can open the display. Null when there is no display to show on (the
+// automatic choice would then try sinks that crash without one). Unlike
+// the others, a full (not floating) reference.
+GstElement* CreateVideoWindowOutput();
+
 } // namespace orvelin::media

@@ -1,6 +1,7 @@
 #include "media/timeline/OutputChain.h"
 
 #include "media/ErrorText.h"
+#include "media/playback/PlaybackSinks.h"
 
 #include <algorithm>
 #include <cstring>
@@ -151,6 +152,15 @@ public:
             made_.push_back(element);
         return element;
     }
+    // Takes over a sink made elsewhere (a full reference).
+    GstElement* Adopt(GstElement* element) {
+        if (!element)
+            return nullptr;
+        gst_bin_add(GST_BIN(graph_.pipeline), element);
+        gst_object_unref(element);
+        made_.push_back(element);
+        return element;
+    }
     void Commit() { done_ = true; }
     void SetRequestPad(GstElement* mux, GstPad* pad) {
         mux_ = mux;
@@ -298,10 +308,22 @@ HRESULT LinkGroupOutput(FilterGraph::Impl& graph, int32_t group, GstElement* com
                                    .arg(longName(mux), streamText(video, compressor)));
         build.NoteLinked(last, mux);
     } else {
-        const char* sinkFactory = video ? "autovideosink" : "autoaudiosink";
-        GstElement* sink = build.Add(sinkFactory);
-        if (!sink)
-            return RecordError(REGDB_E_CLASSNOTREG, missing.arg(QLatin1String(sinkFactory)));
+        // The default outputs: a video window, and the sound device (or,
+        // without one, silence at the same pace so that the picture plays).
+        GstElement* sink = nullptr;
+        if (video) {
+            sink = build.Adopt(CreateVideoWindowOutput());
+            if (!sink)
+                return RecordError(VFW_E_CANNOT_RENDER,
+                                   QStringLiteral("There is no display to show the video on."));
+        } else {
+            GstElement* audio = CreateAudioOutput();
+            if (audio)
+                sink = build.Adopt(GST_ELEMENT(gst_object_ref_sink(audio)));
+            if (!sink)
+                return RecordError(REGDB_E_CLASSNOTREG,
+                                   missing.arg(QLatin1String("autoaudiosink")));
+        }
         if (!gst_element_link(last, sink))
             return RecordError(
                 VFW_E_CANNOT_RENDER,
