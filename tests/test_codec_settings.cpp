@@ -2,8 +2,8 @@
 // property editor, the filter properties dialog and the codec Settings
 // button's matching and remembered state.
 #include "media/EncoderRegistry.h"
-#include "media/encoders/CompressorTrial.h"
 #include "media/Filter.h"
+#include "media/encoders/CompressorTrial.h"
 #include "options/CodecSettings.h"
 #include "options/CompressorCatalog.h"
 #include "options/FilterPropertiesDialog.h"

@@ -188,7 +188,8 @@ TEST_F(GuiConvertSafetyTest, UnusableStoredSettingsAreRefusedBeforeAnythingIsTou
         Click(IDC_BUTTON_CONVERT);
         EXPECT_EQ(dialog_->State().converting, 0) << rate;
         ASSERT_EQ(env_.ui.Messages().size(), 1u) << rate << " " << Messages().toStdString();
-        EXPECT_TRUE(env_.ui.Messages().front().text.contains("frame rate")) << Messages().toStdString();
+        EXPECT_TRUE(env_.ui.Messages().front().text.contains("frame rate"))
+            << Messages().toStdString();
         EXPECT_EQ(ReadText(output), "keep me") << rate;
         EXPECT_FALSE(Status().startsWith("Done")) << Status().toStdString();
         dialog_.reset();
@@ -225,7 +226,6 @@ TEST_F(GuiConvertSafetyTest, AFailedConversionKeepsThePreviousOutput) {
     EXPECT_GE(env_.ui.Messages().size(), 3u) << Messages().toStdString();
     EXPECT_FALSE(Status().startsWith("Done")) << Status().toStdString();
     EXPECT_EQ(ReadText(output), "the previous output");
-    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden),
-              QStringList{"previous.mp4"});
+    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"previous.mp4"});
     EXPECT_TRUE(dialog_->Control(IDC_BUTTON_OPEN_VIDEO)->isEnabled());
 }
