@@ -61,6 +61,8 @@ QString errorSource(GstObject* source) {
 
 GstBusSyncReply onBusMessage(GstBus*, GstMessage* message, gpointer data) {
     static_cast<FilterGraph::Impl*>(data)->OnBusMessage(message);
+    // The dropped message is the handler's to release.
+    gst_message_unref(message);
     return GST_BUS_DROP;
 }
 

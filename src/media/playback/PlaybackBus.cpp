@@ -107,7 +107,10 @@ GstBusSyncReply onMessage(GstBus*, GstMessage* message, gpointer data) {
     default:
         break;
     }
-    // Nobody pops this bus: everything was handled here.
+    // Nobody pops this bus: everything was handled here. A dropped message
+    // is the handler's to release; each one holds its source element (and so
+    // the whole pipeline with its bus) alive.
+    gst_message_unref(message);
     return GST_BUS_DROP;
 }
 
