@@ -227,7 +227,7 @@ TEST(ConvertCommand, AFileProfileEndsWithTheMapReport) {
     f.host.state.output.fileProfile = 1;
     f.controller.OnConvertClicked();
     ASSERT_EQ(f.env.ui.Messages().size(), 1u);
-    const test::UiCall& report = f.env.ui.Messages()[0];
+    const test::UiCall report = f.env.ui.Messages()[0]; // a copy: Messages() is a new list
     EXPECT_EQ(report.text, QStringLiteral("Failed to map profile ID!  hr=0x80070057\n"));
     EXPECT_EQ(report.caption, QStringLiteral("Vantorix"));
     EXPECT_FALSE(report.hadOwner);

@@ -77,6 +77,10 @@ void PreviewWindow::Detach() {
 }
 
 bool PreviewWindow::event(QEvent* event) {
+    // A deferred delete ends this object inside the call: nothing of it may be
+    // touched afterwards.
+    if (event->type() == QEvent::DeferredDelete)
+        return QWidget::event(event);
     ++handlingDepth_;
     const bool handled = QWidget::event(event);
     --handlingDepth_;
