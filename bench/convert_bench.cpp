@@ -6,7 +6,7 @@
 #include "convert/ConversionController.h"
 #include "convert/ConvertHost.h"
 #include "convert/Slideshow.h"
-#include "media/CompressorCatalog.h"
+#include "media/EncoderRegistry.h"
 #include "media/MediaPlatform.h"
 #include "options/CompressorCatalog.h"
 

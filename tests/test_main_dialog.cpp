@@ -8,8 +8,10 @@
 
 #include <QAbstractButton>
 #include <QAccessible>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QSet>
 #include <QSlider>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -108,6 +110,30 @@ TEST(MainDialog, ControlsSitWhereTheDialogTemplatePutsThem) {
             EXPECT_FALSE(shown[i]->geometry().intersects(shown[j]->geometry()))
                 << shown[i]->property("controlId").toInt() << " and "
                 << shown[j]->property("controlId").toInt();
+}
+
+TEST(MainDialog, CommandButtonsAreImageButtonsWithTheirIconsAboveTheCaption) {
+    TestEnv env;
+    MainDialog dialog(*env.context);
+    dialog.show();
+    // Icon resources typed from the window's button table.
+    const std::pair<int, int> icons[] = {{1006, 140}, {1003, 146}, {1000, 128}, {1084, 148},
+                                         {1042, 156}, {1047, 158}, {1076, 159}};
+    for (const auto& [id, icon] : icons) {
+        SCOPED_TRACE(id);
+        auto* button = qobject_cast<ImageButton*>(dialog.Control(id));
+        ASSERT_NE(button, nullptr) << "a plain push button";
+        EXPECT_FALSE(button->IconSize().isEmpty());
+        EXPECT_EQ(button->Alignment(), 1);
+        EXPECT_TRUE(button->HasHoverSound());
+        // The drawn button shows more than a flat face: the icon's pixels.
+        const QImage face = button->grab().toImage();
+        QSet<QRgb> colours;
+        for (int y = 0; y < face.height(); y += 2)
+            for (int x = 0; x < face.width(); x += 2)
+                colours.insert(face.pixel(x, y));
+        EXPECT_GT(colours.size(), 8) << "icon " << icon << " not drawn";
+    }
 }
 
 TEST(MainDialog, ImageButtonsCarryTheirTooltipsAndAccessibleCaptions) {

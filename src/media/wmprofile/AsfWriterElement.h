@@ -1,6 +1,9 @@
 #pragma once
 
-// The Windows Media ASF writer element; for the media seam only.
+// wmprofile/ owns WMV and ASF output: the Windows Media profile model over
+// the installed Windows Media encoders (WMProfile.h, WMCodecProbe.cpp) and
+// the ASF writer element that a profile configures (this header, private to
+// the media seam).
 
 namespace orvelin::media {
 
