@@ -10,11 +10,16 @@
 #include "support/TestEnv.h"
 
 #include <QAbstractButton>
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
+#include <QMimeData>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -98,14 +103,19 @@ TEST_F(GuiConvertSafetyTest, TheSourceItselfIsNeverTheOutput) {
     EXPECT_TRUE(QFileInfo(symlink).isSymLink());
 }
 
-// Clicks that arrive while the job is being set up (the timeline loads its
-// sources meanwhile) start nothing; once it runs, the next click stops it.
+// Clicks and file drops that arrive while the job is being set up (the
+// timeline loads its sources meanwhile) start nothing; once it runs, the next
+// click stops it.
 TEST_F(GuiConvertSafetyTest, ClicksDuringSetUpStartNothing) {
     const QString source = SmallClip("safety-setup.mkv", 3.0);
+    const QString other = SmallClip("safety-dropped.mkv", 2.0);
     OpenAndShow(source, dir_.filePath("out.mkv"));
+    QMimeData dropped;
+    dropped.setUrls({QUrl::fromLocalFile(other)});
     int firedDuringSetUp = 0;
     int firedAfterwards = 0;
     int enabledDuringSetUp = 0;
+    int dropsAcceptedDuringSetUp = 0;
     bool inConvert = false;
     for (int i = 0; i < 2; ++i) {
         QTimer::singleShot(0, dialog_.get(), [&] {
@@ -122,6 +132,15 @@ TEST_F(GuiConvertSafetyTest, ClicksDuringSetUpStartNothing) {
             dialog_->OpenVideo();
             dialog_->TakeTrimStart();
             dialog_->OnExit();
+            // Another video dropped on the window: the pointer says no, and
+            // a drop on its way anyway opens nothing.
+            QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &dropped, Qt::LeftButton,
+                                  Qt::NoModifier);
+            QCoreApplication::sendEvent(dialog_.get(), &enter);
+            QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &dropped, Qt::LeftButton,
+                            Qt::NoModifier);
+            QCoreApplication::sendEvent(dialog_.get(), &drop);
+            dropsAcceptedDuringSetUp += (enter.isAccepted() ? 1 : 0) + (drop.isAccepted() ? 1 : 0);
         });
     }
     inConvert = true;
@@ -140,7 +159,11 @@ TEST_F(GuiConvertSafetyTest, ClicksDuringSetUpStartNothing) {
     // during the set-up, found every button disabled and did nothing.
     EXPECT_EQ(firedDuringSetUp, 2);
     EXPECT_EQ(enabledDuringSetUp, 0);
+    EXPECT_EQ(dropsAcceptedDuringSetUp, 0);
     EXPECT_EQ(env_.ui.fileAnswers.size(), 2u); // Open Video asked nothing
+    ASSERT_EQ(dialog_->State().items.size(), 1u);
+    EXPECT_EQ(dialog_->State().items[0].path, source);                    // the drop opened nothing
+    EXPECT_EQ(env_.ui.Messages().size(), 1u) << Messages().toStdString(); // the compressor
     EXPECT_EQ(dialog_->State().trimStart, 0);
     EXPECT_EQ(dialog_->State().converting, 0);
     EXPECT_TRUE(dialog_->isVisible());

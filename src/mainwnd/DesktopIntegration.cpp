@@ -30,8 +30,9 @@ QStringList LocalFiles(const QMimeData* mime) {
 } // namespace
 
 void MainDialog::dragEnterEvent(QDragEnterEvent* event) {
-    // While a conversion runs the pointer shows that nothing can be dropped.
-    if (!state_.converting && !LocalFiles(event->mimeData()).isEmpty())
+    // While a conversion is set up or runs the pointer shows that nothing
+    // can be dropped.
+    if (!commandsBlocked_ && !state_.converting && !LocalFiles(event->mimeData()).isEmpty())
         event->acceptProposedAction();
     else
         event->ignore();
@@ -39,7 +40,10 @@ void MainDialog::dragEnterEvent(QDragEnterEvent* event) {
 
 void MainDialog::dropEvent(QDropEvent* event) {
     const QStringList files = LocalFiles(event->mimeData());
-    if (files.isEmpty()) {
+    // A conversion being set up reads the opened video's entries; a drop
+    // that arrives meanwhile is turned away without a word (a message box
+    // would run the event loop inside the set-up as well).
+    if (files.isEmpty() || commandsBlocked_) {
         event->ignore();
         return;
     }

@@ -35,7 +35,8 @@ void MainDialog::OpenVideo() {
 
 void MainDialog::OpenVideoFile(const QString& path) {
     LanguagePack& lang = LanguagePack::Instance();
-    if (state_.converting || path.isEmpty())
+    // The job being set up reads the entries this would replace.
+    if (commandsBlocked_ || state_.converting || path.isEmpty())
         return;
 
     // Any previous video and its music entry are dropped.
