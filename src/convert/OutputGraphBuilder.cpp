@@ -178,6 +178,8 @@ HRESULT OutputGraphBuilder::BuildOutputGraph(media::RenderEngine& engine, const 
         Report(QStringLiteral("Error pBuilder->SetFiltergraph( pGraph )"));
         return hr;
     }
+    // The job writes beside the chosen file; the user hears of that file.
+    graph->ShowFileAs(path, host_.State().output.outputPath);
     std::shared_ptr<media::Filter> mux;
     if (HRESULT hr = ContainerStep(*builder, path, &mux); Failed(hr))
         return hr;

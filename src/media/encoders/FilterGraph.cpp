@@ -59,6 +59,45 @@ QString errorSource(GstObject* source) {
     return text;
 }
 
+// The file an element reads or writes, empty for other elements.
+QString elementLocation(GstObject* element) {
+    if (!element || !GST_IS_ELEMENT(element) ||
+        !g_object_class_find_property(G_OBJECT_GET_CLASS(element), "location"))
+        return {};
+    gchar* location = nullptr;
+    g_object_get(element, "location", &location, nullptr);
+    QString text = QString::fromUtf8(location ? location : "");
+    g_free(location);
+    return text;
+}
+
+// The text of an error: its element's own name and the message; for a file
+// that cannot be opened or written also the file and the system's reason.
+QString messageText(GstObject* element, const GError* error, const gchar* debug) {
+    QString text = QString::fromUtf8(error ? error->message : "Unknown error.");
+    const QString source = errorSource(element);
+    if (!source.isEmpty())
+        text = source + QStringLiteral(": ") + text;
+    if (!error || error->domain != GST_RESOURCE_ERROR)
+        return text;
+    const QString file = elementLocation(element);
+    if (!file.isEmpty() && !text.contains(file)) {
+        if (text.endsWith(QLatin1Char('.')))
+            text.chop(1);
+        text += QStringLiteral(" \"%1\".").arg(file);
+    }
+    // The last line of the details ends with the system's reason, e.g.
+    // "system error: No such file or directory" or "Error while writing to
+    // file descriptor 25: File too large".
+    const QString lastLine = QString::fromUtf8(debug ? debug : "").section(QLatin1Char('\n'), -1);
+    const QString reason = lastLine.section(QStringLiteral(": "), -1).trimmed();
+    if (!reason.isEmpty() && !reason.contains(QLatin1Char('/')) && reason.size() < 80 &&
+        !text.contains(reason))
+        text += QLatin1Char(' ') + reason.left(1).toUpper() + reason.mid(1) +
+                (reason.endsWith(QLatin1Char('.')) ? QString() : QStringLiteral("."));
+    return text;
+}
+
 GstBusSyncReply onBusMessage(GstBus*, GstMessage* message, gpointer data) {
     static_cast<FilterGraph::Impl*>(data)->OnBusMessage(message);
     // The dropped message is the handler's to release.
@@ -142,10 +181,7 @@ void FilterGraph::Impl::OnBusMessage(GstMessage* message) {
         GError* error = nullptr;
         gchar* debug = nullptr;
         gst_message_parse_error(message, &error, &debug);
-        const QString source = errorSource(GST_MESSAGE_SRC(message));
-        QString text = QString::fromUtf8(error ? error->message : "Unknown error.");
-        if (!source.isEmpty())
-            text = source + QStringLiteral(": ") + text;
+        const QString text = messageText(GST_MESSAGE_SRC(message), error, debug);
         const HRESULT hr = resultOfError(error);
         if (error)
             g_error_free(error);
@@ -155,7 +191,7 @@ void FilterGraph::Impl::OnBusMessage(GstMessage* message) {
         if (first) {
             errorSeen = true;
             errorHr = hr;
-            errorText = LimitErrorText(text);
+            errorText = LimitErrorText(ShownText(text));
         }
         changed.notify_all();
         if (first && !finishing && started)
@@ -165,6 +201,12 @@ void FilterGraph::Impl::OnBusMessage(GstMessage* message) {
     default:
         break;
     }
+}
+
+QString FilterGraph::Impl::ShownText(QString text) const {
+    if (!writtenFile.isEmpty() && !shownFile.isEmpty())
+        text.replace(writtenFile, shownFile);
+    return text;
 }
 
 void FilterGraph::Impl::Finish() {
@@ -359,6 +401,12 @@ bool FilterGraph::WrittenVideoSize(int32_t* width, int32_t* height) const {
 QString FilterGraph::LastErrorText() const {
     std::lock_guard lock(impl_->mutex);
     return impl_->errorText;
+}
+
+void FilterGraph::ShowFileAs(const QString& written, const QString& shown) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->writtenFile = written;
+    impl_->shownFile = shown;
 }
 
 } // namespace orvelin::media

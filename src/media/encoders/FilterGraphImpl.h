@@ -43,6 +43,9 @@ struct FilterGraph::Impl {
     bool errorSeen = false;
     HRESULT errorHr = S_OK;
     QString errorText;
+    // The written file as the user knows it (see FilterGraph::ShowFileAs).
+    QString writtenFile;
+    QString shownFile;
     std::chrono::milliseconds finishTimeout{10000};
 
     // Creates an element and puts it in the pipeline; nullptr when the
@@ -51,6 +54,8 @@ struct FilterGraph::Impl {
     // Whether `element` is one of the added filters.
     bool HoldsFilterElement(GstElement* element) const;
     void OnBusMessage(GstMessage* message);
+    // `text` with the written file named as the user knows it.
+    QString ShownText(QString text) const;
     // Ends every stream where it stands and waits for the file to be complete.
     void Finish();
     // Stops the pipeline and takes the added filters out of it.

@@ -66,6 +66,10 @@ public:
     // The reason of the first error the graph reported; empty without one.
     QString LastErrorText() const;
 
+    // Errors and warnings that name the file `written` name `shown` instead
+    // (the graph writes beside the file the user chose).
+    void ShowFileAs(const QString& written, const QString& shown);
+
     struct Impl;
     Impl& impl() { return *impl_; }
     const Impl& impl() const { return *impl_; }
