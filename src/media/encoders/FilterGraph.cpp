@@ -198,6 +198,21 @@ void FilterGraph::Impl::OnBusMessage(GstMessage* message) {
             events.Push(GraphEvent{EC_ERRORABORT, hr, errorText});
         break;
     }
+    case GST_MESSAGE_WARNING: {
+        // A demultiplexer or decoder that stumbles over damaged data says
+        // so and goes on; the run's end tells what it said.
+        GError* error = nullptr;
+        gchar* debug = nullptr;
+        gst_message_parse_warning(message, &error, &debug);
+        QString text = QString::fromUtf8(error && error->message ? error->message : "");
+        if (text.isEmpty())
+            text = QStringLiteral("damaged data");
+        if (error)
+            g_error_free(error);
+        g_free(debug);
+        NoteSourceWarning(sources, GST_MESSAGE_SRC(message), text);
+        break;
+    }
     default:
         break;
     }
@@ -407,6 +422,13 @@ void FilterGraph::ShowFileAs(const QString& written, const QString& shown) {
     std::lock_guard lock(impl_->mutex);
     impl_->writtenFile = written;
     impl_->shownFile = shown;
+}
+
+std::vector<SourceStreamReport> FilterGraph::SourceReports() const {
+    std::vector<SourceStreamReport> reports;
+    for (const auto& stream : impl_->sources)
+        reports.push_back(stream->Report());
+    return reports;
 }
 
 } // namespace orvelin::media

@@ -4,6 +4,7 @@
 
 #include "media/FilterGraph.h"
 #include "media/Timeline.h"
+#include "media/timeline/SourceWatch.h"
 
 #include <gst/gst.h>
 
@@ -32,6 +33,7 @@ struct FilterGraph::Impl {
     GstElement* timeline = nullptr;    // the timeline element inside the pipeline
     std::vector<GraphBranch> branches; // by group number
     std::vector<GraphFilterEntry> filters;
+    WatchedStreams sources; // the streams the timeline's clips decode
     GraphEventQueue events;
 
     mutable std::mutex mutex;

@@ -105,6 +105,7 @@ HRESULT RenderEngine::ConnectFrontEnd() {
         return RecordError(E_FAIL, QStringLiteral("The conversion graph cannot be made."));
     }
     impl.timeline = GST_ELEMENT(frontEnd.timeline);
+    impl.sources = WatchTimelineSources(impl.timeline);
     for (size_t g = 0; g < frontEnd.groupTracks.size(); ++g) {
         GESTrack* track = frontEnd.groupTracks[g];
         GraphBranch branch;

@@ -4,6 +4,7 @@
 #include "media/GraphEvents.h"
 #include "media/MediaPlatform.h"
 #include "media/PlaybackGraph.h"
+#include "media/Timeline.h"
 
 #include <QString>
 #include <chrono>
@@ -18,6 +19,19 @@ namespace orvelin::media {
 struct GraphFilterEntry {
     QString name;
     std::shared_ptr<Filter> filter;
+};
+
+// How much of one stream of a source file a run decoded, and the problems
+// its demultiplexer and decoders reported meanwhile.
+struct SourceStreamReport {
+    QString file;
+    MediaMajorType kind = MediaMajorType::None;
+    // The length of the clip on the timeline, and how much of it was
+    // decoded, counted from the clip's in-point.
+    REFERENCE_TIME asked = 0;
+    REFERENCE_TIME reached = 0;
+    int warnings = 0;
+    QString firstWarning;
 };
 
 // The graph a render engine builds for a timeline: the timeline's outputs,
@@ -69,6 +83,10 @@ public:
     // Errors and warnings that name the file `written` name `shown` instead
     // (the graph writes beside the file the user chose).
     void ShowFileAs(const QString& written, const QString& shown);
+
+    // Every stream the timeline's clips decode from files (pictures left
+    // out), with how far it got so far.
+    std::vector<SourceStreamReport> SourceReports() const;
 
     struct Impl;
     Impl& impl() { return *impl_; }
