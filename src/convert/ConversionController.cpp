@@ -4,6 +4,7 @@
 #include "convert/ConvertHost.h"
 #include "convert/ConvertSupport.h"
 #include "convert/OutputGraphBuilder.h"
+#include "convert/SourceDamage.h"
 #include "convert/TimelineBuilder.h"
 #include "lang/BuiltinStrings.h"
 #include "lang/LanguagePack.h"
@@ -222,9 +223,18 @@ QString ConversionController::FinishFiles(bool keep) {
     const RunFiles files = std::exchange(files_, RunFiles{});
     if (files.partial.isEmpty())
         return {};
+    // A source that changed under the job (cut short, written to, replaced)
+    // gave data the job cannot vouch for.
+    QString changed;
+    for (const auto& [path, stamp] : files.sources) {
+        if (StampOf(path) != stamp) {
+            changed = path;
+            break;
+        }
+    }
     if (!keep) {
         RemoveFile(files.partial);
-        return {};
+        return changed.isEmpty() ? QString() : SourceChangedText(changed, false);
     }
     // The finished file replaces the old output in one step.
     std::error_code error;
@@ -236,11 +246,7 @@ QString ConversionController::FinishFiles(bool keep) {
         return QStringLiteral("%1 cannot be written: %2")
             .arg(files.output, QString::fromLocal8Bit(error.message()));
     }
-    for (const auto& [path, stamp] : files.sources) {
-        if (StampOf(path) != stamp)
-            return SourceChangedText(path);
-    }
-    return {};
+    return changed.isEmpty() ? QString() : SourceChangedText(changed, true);
 }
 
 void ConversionController::EnterRunningState() {
@@ -276,7 +282,7 @@ int ConversionController::ProgressPercent() const {
     return static_cast<int>(std::clamp<REFERENCE_TIME>(done * 100 / length, 0, 100));
 }
 
-void ConversionController::EndJob(const QString& statusText) {
+void ConversionController::TearDownJob() {
     MainState& state = host_.State();
     progressTimer_.stop();
     if (job_.mediaControl)
@@ -292,28 +298,48 @@ void ConversionController::EndJob(const QString& statusText) {
     state.converting = 0;
     host_.SetConvertButtonText(LanguagePack::Instance().GetDialogTextOrString(IDS_CONVERT));
     state.elapsedSeconds = 0;
-    host_.SetStatusText(statusText);
     host_.EnableEditControls();
     host_.ShowConversionProgress(-1);
-    host_.ConversionEnded(statusText);
+}
+
+void ConversionController::ShowEnd(JobOutcome outcome, const QString& statusText,
+                                   const QString& message) {
+    host_.SetStatusText(statusText);
+    host_.ConversionEnded(outcome, statusText);
+    if (!message.isEmpty())
+        host_.Ui().FrameworkMessageBox(host_.OwnerWidget(), message, MsgButtons::Ok,
+                                       outcome == JobOutcome::Failed ? MsgIcon::Error
+                                                                     : MsgIcon::Warning);
 }
 
 HRESULT ConversionController::StopConversion() {
     if (settingUp_)
         return S_OK; // the job is not running yet
+    EndRun(false);
+    return S_OK;
+}
+
+void ConversionController::EndRun(bool completed) {
     const OutputSettings& out = host_.State().output;
     // The Done line states the size written, which an encoder of 4:2:0
     // pictures may have made even.
     const bool known = writtenWidth_ > 0 && writtenHeight_ > 0;
-    EndJob(DoneText(out.outputPath, known ? writtenWidth_ : out.outputWidth,
-                    known ? writtenHeight_ : out.outputHeight));
+    const QString done = DoneText(out.outputPath, known ? writtenWidth_ : out.outputWidth,
+                                  known ? writtenHeight_ : out.outputHeight);
+    // How far the sources were read is asked before the graph goes; a job
+    // the user stopped ends early on purpose.
+    const QString damage = completed && job_.mediaControl
+                               ? SourceDamageText(job_.mediaControl->SourceReports())
+                               : QString();
+    TearDownJob();
     // A stopped job keeps what it wrote so far.
     const QString problem = FinishFiles(true);
-    if (!problem.isEmpty()) {
-        host_.SetStatusText(FailedText(problem));
-        host_.Ui().FrameworkMessageBox(host_.OwnerWidget(), problem);
-    }
-    return S_OK;
+    if (!problem.isEmpty())
+        ShowEnd(JobOutcome::Failed, FailedText(problem), problem);
+    else if (!damage.isEmpty())
+        ShowEnd(JobOutcome::Warning, damage + QLatin1Char(' ') + done, damage);
+    else
+        ShowEnd(JobOutcome::Done, done, {});
 }
 
 HRESULT ConversionController::OnGraphNotify() {
@@ -325,14 +351,17 @@ HRESULT ConversionController::OnGraphNotify() {
         if (!Converting())
             continue; // a job that never ran: nothing to end
         if (event.code == media::EC_COMPLETE) {
-            StopConversion();
+            EndRun(true);
         } else if (event.code == media::EC_ERRORABORT) {
             // The graph cannot go on: the job ends, and the error is said
             // instead of "Done".
-            const QString text = event.text.isEmpty() ? media::GetErrorText(event.hr) : event.text;
-            EndJob(FailedText(text));
-            FinishFiles(false); // a failed file is no output
-            host_.Ui().FrameworkMessageBox(host_.OwnerWidget(), text);
+            QString text = event.text.isEmpty() ? media::GetErrorText(event.hr) : event.text;
+            TearDownJob();
+            // A failed file is no output; a source that changed under the job
+            // explains the error best.
+            if (const QString changed = FinishFiles(false); !changed.isEmpty())
+                text = changed + QStringLiteral(" (") + text + QLatin1Char(')');
+            ShowEnd(JobOutcome::Failed, FailedText(text), text);
             last = event.hr;
         }
     }

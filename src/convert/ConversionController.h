@@ -1,6 +1,7 @@
 #pragma once
 
 #include "convert/ConversionJob.h"
+#include "convert/ConvertHost.h"
 #include "convert/ConvertSupport.h"
 #include "convert/WindowsMediaStep.h"
 #include "media/MediaPlatform.h"
@@ -14,8 +15,6 @@
 #include <vector>
 
 namespace orvelin {
-
-class ConvertHost;
 
 // The Convert command and the run of a conversion, owned by the main window:
 // the checks and questions before a job, the build of the timeline and the
@@ -31,7 +30,8 @@ public:
     // running one.
     void OnConvertClicked();
     // Ends the running job: the file is finished, everything is released,
-    // the controls come back and the status line shows "Done".
+    // the controls come back and the status line shows "Done", or what went
+    // wrong with the file.
     media::HRESULT StopConversion();
     // A timer tick; 1112 advances the elapsed time.
     void OnTimer(int timerId);
@@ -67,8 +67,14 @@ private:
     void OnPreviewGraphNotify();
     void DiscardPreviewObjects();
     void EnterRunningState();
-    // Tears the job down; `statusText` goes to the status line.
-    void EndJob(const QString& statusText);
+    // Stops and releases the job's objects and gives the controls back.
+    void TearDownJob();
+    // The end of the job for the user: the status line, the desktop, and a
+    // message box for `message` when there is one.
+    void ShowEnd(JobOutcome outcome, const QString& statusText, const QString& message);
+    // Ends the running job, kept so far (Stop) or `completed`: the file
+    // replaces the output, and the status line says what it holds.
+    void EndRun(bool completed);
     bool ConfirmReplace(bool* replace);
     void AskFrameRate();
     bool ConfirmNoCompressor();
@@ -77,7 +83,9 @@ private:
     const QString* OutputSource() const;
     static void RemoveFile(const QString& path);
     // The end of the job's files: the written file replaces the output
-    // (`keep`) or is removed. Answers what went wrong, empty when nothing.
+    // (`keep`) or is removed. Answers what went wrong (the output could not
+    // be put in place, a source changed while it was read), empty when
+    // nothing.
     QString FinishFiles(bool keep);
 
     struct RunFiles {

@@ -13,6 +13,13 @@ namespace orvelin {
 
 class UiServices;
 
+// How a conversion ended, as the desktop is told.
+enum class JobOutcome {
+    Done,    // the file is written
+    Warning, // the file is written, but its sources were damaged
+    Failed,  // no usable file
+};
+
 // What the conversion needs of the main window: its state, its UI services,
 // the window that owns the conversion's message boxes, and the controls the
 // conversion changes. The main window implements it; tests script it.
@@ -45,7 +52,10 @@ public:
     // while a job runs; -1 when the job has ended.
     virtual void ShowConversionProgress(int percent) { (void)percent; }
     // A job has ended; `statusText` is what the status line now says.
-    virtual void ConversionEnded(const QString& statusText) { (void)statusText; }
+    virtual void ConversionEnded(JobOutcome outcome, const QString& statusText) {
+        (void)outcome;
+        (void)statusText;
+    }
     // The caption of the timeline Preview button (control 1019).
     virtual void SetTimelinePreviewButtonText(const QString& text) { (void)text; }
 

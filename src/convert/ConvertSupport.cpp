@@ -156,10 +156,10 @@ QString UnsupportedContainerText(int32_t outputFormat) {
         .arg(outputFormat);
 }
 
-QString SourceChangedText(const QString& sourcePath) {
-    return QStringLiteral("%1 was changed while it was being converted. The output file is "
-                          "incomplete.")
-        .arg(sourcePath);
+QString SourceChangedText(const QString& sourcePath, bool kept) {
+    return QStringLiteral("%1 was changed while it was being converted. ").arg(sourcePath) +
+           (kept ? QStringLiteral("The output file may be incomplete or damaged.")
+                 : QStringLiteral("No output file was written."));
 }
 
 QString EmptyStretchText() {

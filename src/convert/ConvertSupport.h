@@ -66,8 +66,9 @@ QString OutputIsSourceText(const QString& outputPath);
 QString UnusableFrameRateText(double rate);
 // The refusal of a stored container index that names no container written here.
 QString UnsupportedContainerText(int32_t outputFormat);
-// The end of a job whose source changed while it was read.
-QString SourceChangedText(const QString& sourcePath);
+// The end of a job whose source changed while it was read; `kept` tells
+// whether the output was written all the same.
+QString SourceChangedText(const QString& sourcePath, bool kept);
 // The refusal of a stretch whose end is not after its start.
 QString EmptyStretchText();
 

@@ -82,14 +82,23 @@ void MainDialog::ShowConversionProgress(int percent) {
     CurrentDesktopSession().SetProgress(percent / 100.0);
 }
 
-void MainDialog::ConversionEnded(const QString& statusText) {
+void MainDialog::ConversionEnded(JobOutcome outcome, const QString& statusText) {
     if (isActiveWindow())
         return;
     const QString file = QFileInfo(state_.output.outputPath).fileName();
-    const bool done = statusText.startsWith(QStringLiteral("Done"));
-    CurrentDesktopSession().Notify(done ? QStringLiteral("Conversion done: %1").arg(file)
-                                        : QStringLiteral("Conversion failed: %1").arg(file),
-                                   statusText);
+    QString summary;
+    switch (outcome) {
+    case JobOutcome::Done:
+        summary = QStringLiteral("Conversion done: %1");
+        break;
+    case JobOutcome::Warning:
+        summary = QStringLiteral("Conversion done with a warning: %1");
+        break;
+    case JobOutcome::Failed:
+        summary = QStringLiteral("Conversion failed: %1");
+        break;
+    }
+    CurrentDesktopSession().Notify(summary.arg(file), statusText);
 }
 
 } // namespace orvelin

@@ -175,4 +175,30 @@ bool MakeTruncatedCopy(const QString& source, const QString& target, qint64 keep
     return out.write(bytes) == bytes.size();
 }
 
+bool OverwriteTail(const QString& path, qint64 keepBytes) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite) || file.size() <= keepBytes || !file.seek(keepBytes))
+        return false;
+    QByteArray bytes(static_cast<int>(file.size() - keepBytes), Qt::Uninitialized);
+    for (auto& b : bytes)
+        b = static_cast<char>(QRandomGenerator::global()->bounded(256));
+    return file.write(bytes) == bytes.size();
+}
+
+bool OverwriteSpots(const QString& path, qint64 keepBytes, int count, int length, quint32 seed) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite) || file.size() <= keepBytes + length)
+        return false;
+    QRandomGenerator random(seed);
+    for (int i = 0; i < count; ++i) {
+        const qint64 at = keepBytes + random.bounded(file.size() - keepBytes - length);
+        QByteArray bytes(length, Qt::Uninitialized);
+        for (auto& b : bytes)
+            b = static_cast<char>(random.bounded(256));
+        if (!file.seek(at) || file.write(bytes) != length)
+            return false;
+    }
+    return true;
+}
+
 } // namespace orvelin::test

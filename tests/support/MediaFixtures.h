@@ -59,5 +59,11 @@ MediaFacts Discover(const QString& path);
 bool MakeRandomFile(const QString& path, qint64 size);
 // Copies the first `keepBytes` bytes of `source` to `target`.
 bool MakeTruncatedCopy(const QString& source, const QString& target, qint64 keepBytes);
+// Overwrites `path` with random bytes from `keepBytes` on, keeping its size:
+// a valid head with garbage after it.
+bool OverwriteTail(const QString& path, qint64 keepBytes);
+// Overwrites `count` stretches of `length` random bytes at places chosen by
+// `seed` after the first `keepBytes` bytes (a file damaged here and there).
+bool OverwriteSpots(const QString& path, qint64 keepBytes, int count, int length, quint32 seed);
 
 } // namespace orvelin::test
