@@ -78,6 +78,7 @@ void OutputOptionsDialog::Open() {
 
     QComboBox* video = Combo(IDC_COMBO_VIDEO_COMPRESSOR);
     QComboBox* audio = Combo(IDC_COMBO_AUDIO_COMPRESSOR);
+    catalog_.SetContainer(settings_.outputFormat);
     catalog_.FillVideoCompressorList(video);
     catalog_.SelectStoredChoice(CompressorKind::Video, video, app_.settings);
     catalog_.FillAudioCompressorList(audio);

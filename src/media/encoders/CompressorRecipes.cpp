@@ -20,7 +20,15 @@ const CompressorRecipe kRecipes[] = {
     {.factory = "openh264enc", .parser = "h264parse"},
     // mp4mux writes VP9 that its own demuxer calls corrupt.
     {.factory = "vp9enc", .badMuxers = "mp4mux"},
-    {.factory = "mpeg2enc", .friendlyName = "mjpegtools MPEG-1/2 video encoder"},
+    // MPEG-1/2 stores only its standard rates, and the timeline gives 23.976
+    // as 2997/125: the frames are fitted to the nearest standard rate
+    // (24000/1001 there, where no frame moves within hours).
+    {.factory = "mpeg2enc", .friendlyName = "MPEG-2 video (mjpegtools)", .fitRate = true},
+    // Players other than GStreamer find no Speex in Matroska.
+    {.factory = "speexenc", .badMuxers = "matroskamux"},
+    // The MP4 multiplexer of this version drops the last Opus packets: the
+    // sound ends early.
+    {.factory = "opusenc", .badMuxers = "mp4mux"},
     // The libav wrapper of this version stamps every packet of this encoder
     // with an invalid time: players see one frame. The times are put back
     // from the input, which needs frames in input order (no B-frames).

@@ -25,7 +25,8 @@ HRESULT RunCompressorTrial(const std::shared_ptr<Filter>& compressor, const Comp
                            QString* error, int timeoutMs) {
     if (!MediaPlatformInitialized())
         return Fail(error, QStringLiteral("the media platform is not initialised"));
-    if (!compressor || trial.path.isEmpty() || trial.frames <= 0)
+    if (!compressor || trial.path.isEmpty() || trial.frames <= 0 || trial.rateNum <= 0 ||
+        trial.rateDen <= 0)
         return E_INVALIDARG;
     auto* coder = static_cast<GstElement*>(compressor->NativeElement());
     if (GST_OBJECT_PARENT(coder))
@@ -35,9 +36,10 @@ HRESULT RunCompressorTrial(const std::shared_ptr<Filter>& compressor, const Comp
     const bool video = trial.kind == CompressorKind::Video;
     GstElement* source = Make(video ? "videotestsrc" : "audiotestsrc", pipeline);
     GstElement* caps = Make("capsfilter", pipeline);
+    GstElement* queue = Make("queue", pipeline);
     GstElement* muxer = Make(trial.muxer.toUtf8().constData(), pipeline);
     GstElement* sink = Make("filesink", pipeline);
-    if (!source || !caps || !muxer || !sink) {
+    if (!source || !caps || !queue || !muxer || !sink) {
         gst_object_unref(pipeline);
         return Fail(error, QStringLiteral("element missing for the trial (%1)").arg(trial.muxer));
     }
@@ -48,7 +50,8 @@ HRESULT RunCompressorTrial(const std::shared_ptr<Filter>& compressor, const Comp
         g_object_set(source, "pattern", trial.noisy ? 1 /* snow */ : 0 /* smpte */, nullptr);
         raw = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "RGB", "width",
                                   G_TYPE_INT, trial.width, "height", G_TYPE_INT, trial.height,
-                                  "framerate", GST_TYPE_FRACTION, 25, 1, nullptr);
+                                  "framerate", GST_TYPE_FRACTION, trial.rateNum, trial.rateDen,
+                                  nullptr);
     } else {
         g_object_set(source, "samplesperbuffer", 1024, "wave",
                      trial.noisy ? 5 /* white noise */ : 0, nullptr);
@@ -63,7 +66,7 @@ HRESULT RunCompressorTrial(const std::shared_ptr<Filter>& compressor, const Comp
     gst_bin_add(GST_BIN(pipeline), coder);
     HRESULT hr = S_OK;
     QString message;
-    if (!gst_element_link_many(source, caps, coder, nullptr) || !gst_element_link(coder, muxer) ||
+    if (!gst_element_link_many(source, caps, queue, coder, nullptr) || !gst_element_link(coder, muxer) ||
         !gst_element_link(muxer, sink)) {
         hr = E_FAIL;
         message = QStringLiteral("the compressor does not connect to %1").arg(trial.muxer);
@@ -93,8 +96,7 @@ HRESULT RunCompressorTrial(const std::shared_ptr<Filter>& compressor, const Comp
     }
     gst_element_set_state(pipeline, GST_STATE_NULL);
     // The compressor leaves with its own reference intact, unlinked.
-    gst_element_unlink(source, coder);
-    gst_element_unlink(caps, coder);
+    gst_element_unlink(queue, coder);
     gst_element_unlink(coder, muxer);
     gst_object_ref(coder);
     gst_bin_remove(GST_BIN(pipeline), coder);
