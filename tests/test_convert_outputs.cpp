@@ -355,3 +355,61 @@ TEST(ConvertOutputs, AWipeOverASingleClipRevealsItFromBlack) {
     EXPECT_LT(right / middle.height(), 12);
     EXPECT_GT(Brightness(frames[20]), 60);
 }
+
+// MPEG-2 stores only its standard rates; the program's 23.976 and 29.97
+// (2997/125 and 2997/100) are fitted to 24000/1001 and 30000/1001, keeping
+// every frame and the length.
+TEST(ConvertOutputs, Mpeg2InMatroskaAtNtscRates) {
+    for (const double rate : {23.976, 29.97}) {
+        SCOPED_TRACE(rate);
+        Job job(Sources::Get().Clip(), 3.0, 160, 120, kContainerMkv, "mpeg2.mkv");
+        job.UseCompressors("mpeg2enc", "vorbisenc");
+        job.host.state.output.frameRateIndex = rate < 24 ? 1 : 4;
+        job.host.state.output.outputFrameRate = rate;
+        job.host.state.trimEnd = 2 * kSecond;
+        const test::MediaFacts facts = job.Run();
+        ASSERT_TRUE(facts.ok) << facts.raw.toStdString();
+        EXPECT_TRUE(facts.raw.contains("MPEG-2") || facts.raw.contains("MPEG-1"))
+            << facts.raw.toStdString();
+        ASSERT_GT(facts.fpsDen, 0);
+        EXPECT_NEAR(double(facts.fpsNum) / facts.fpsDen, rate, 0.001);
+        EXPECT_NEAR(facts.durationSeconds, job.TrimSeconds(), 1.0 / rate + 0.001);
+    }
+}
+
+// An MP4 file takes no uncompressed sound: Convert says so before it asks
+// anything or touches the old file.
+TEST(ConvertOutputs, Mp4WithUncompressedSoundIsRefusedBeforeAnyQuestion) {
+    Job job(Sources::Get().Clip(), 3.0, 160, 120, kContainerMp4, "refused.mp4");
+    job.UseCompressors("x264enc", nullptr);
+    job.host.state.output.useAudioCompressor = 0;
+    QFile old(job.host.state.output.outputPath);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("the old file");
+    old.close();
+    job.controller.OnConvertClicked();
+    EXPECT_FALSE(job.controller.Converting());
+    ASSERT_EQ(job.env.ui.Messages().size(), 1u)
+        << job.env.ui.MessageTexts().join("|").toStdString();
+    EXPECT_EQ(job.env.ui.Messages()[0].text,
+              QStringLiteral("An MP4 file cannot store uncompressed sound. Please choose an audio "
+                             "compressor in Options."));
+    EXPECT_EQ(job.env.ui.Messages()[0].caption, QStringLiteral("orvelin"));
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), QByteArray("the old file"));
+    old.close();
+
+    // With full frames the picture is refused first; with both compressed
+    // the same settings convert.
+    job.env.ui.Clear();
+    job.host.state.output.useVideoCompressor = 0;
+    job.controller.OnConvertClicked();
+    ASSERT_EQ(job.env.ui.Messages().size(), 1u);
+    EXPECT_TRUE(job.env.ui.Messages()[0].text.startsWith(
+        QStringLiteral("An MP4 file cannot store full frames (uncompressed video).")));
+    job.env.ui.Clear();
+    job.UseCompressors("x264enc", "avenc_aac");
+    job.host.state.trimEnd = kSecond;
+    const test::MediaFacts facts = job.Run();
+    EXPECT_TRUE(facts.ok) << facts.raw.toStdString();
+}

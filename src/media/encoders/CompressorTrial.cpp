@@ -48,10 +48,10 @@ HRESULT RunCompressorTrial(const std::shared_ptr<Filter>& compressor, const Comp
     if (video) {
         // The editing timeline hands compressors RGB frames.
         g_object_set(source, "pattern", trial.noisy ? 1 /* snow */ : 0 /* smpte */, nullptr);
-        raw = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "RGB", "width",
-                                  G_TYPE_INT, trial.width, "height", G_TYPE_INT, trial.height,
-                                  "framerate", GST_TYPE_FRACTION, trial.rateNum, trial.rateDen,
-                                  nullptr);
+        raw =
+            gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "RGB", "width", G_TYPE_INT,
+                                trial.width, "height", G_TYPE_INT, trial.height, "framerate",
+                                GST_TYPE_FRACTION, trial.rateNum, trial.rateDen, nullptr);
     } else {
         g_object_set(source, "samplesperbuffer", 1024, "wave",
                      trial.noisy ? 5 /* white noise */ : 0, nullptr);
@@ -66,8 +66,8 @@ HRESULT RunCompressorTrial(const std::shared_ptr<Filter>& compressor, const Comp
     gst_bin_add(GST_BIN(pipeline), coder);
     HRESULT hr = S_OK;
     QString message;
-    if (!gst_element_link_many(source, caps, queue, coder, nullptr) || !gst_element_link(coder, muxer) ||
-        !gst_element_link(muxer, sink)) {
+    if (!gst_element_link_many(source, caps, queue, coder, nullptr) ||
+        !gst_element_link(coder, muxer) || !gst_element_link(muxer, sink)) {
         hr = E_FAIL;
         message = QStringLiteral("the compressor does not connect to %1").arg(trial.muxer);
     } else if (gst_element_set_state(pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {

@@ -60,8 +60,8 @@ QString PluginSetKey() {
 }
 
 struct Memory {
-    QString key;                        // the plug-in set the verdicts belong to
-    QHash<QString, QString> verdicts;   // "muxer/factory" -> "" (works) or the reason
+    QString key;                      // the plug-in set the verdicts belong to
+    QHash<QString, QString> verdicts; // "muxer/factory" -> "" (works) or the reason
     bool loaded = false;
 };
 
@@ -110,7 +110,8 @@ QString RunTrials(const QString& factory, CompressorKind kind, const QString& mu
 
 QString CompressorVerdictCacheFile() {
     const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
-    return QDir(base).filePath(QStringLiteral("orvelin/compressor-trials-%1.ini").arg(PluginSetKey()));
+    return QDir(base).filePath(
+        QStringLiteral("orvelin/compressor-trials-%1.ini").arg(PluginSetKey()));
 }
 
 void ForgetCompressorVerdicts() {

@@ -81,9 +81,16 @@ QString FactoryName(GstElementFactory* factory) {
     return QString::fromUtf8(gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(factory)));
 }
 
+// The factory's long name without the wrapper's "libav " in front: what the
+// encoder writes is what a user looks for.
 QString FactoryLongName(GstElementFactory* factory) {
     const gchar* name = gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_LONGNAME);
-    return name ? QString::fromUtf8(name) : FactoryName(factory);
+    if (!name)
+        return FactoryName(factory);
+    QString text = QString::fromUtf8(name);
+    if (text.startsWith(QLatin1String("libav ")))
+        text.remove(0, 6);
+    return text;
 }
 
 struct Candidate {
@@ -257,8 +264,8 @@ HRESULT EnumerateCompressors(CompressorKind kind, std::vector<CompressorDevice>&
 bool MultiplexerTakesUncompressed(const QString& muxer, CompressorKind kind) {
     if (!MediaPlatformInitialized())
         return false;
-    GstCaps* raw = gst_caps_from_string(kind == CompressorKind::Video ? "video/x-raw"
-                                                                      : "audio/x-raw");
+    GstCaps* raw =
+        gst_caps_from_string(kind == CompressorKind::Video ? "video/x-raw" : "audio/x-raw");
     const bool takes = MuxerTakes(muxer.toUtf8().constData(), raw);
     gst_caps_unref(raw);
     return takes;
