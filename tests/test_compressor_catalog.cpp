@@ -2,6 +2,7 @@
 // behind the fixed first entries, bound by position, with the preferred
 // defaults and the stored-position rules.
 #include "media/EncoderRegistry.h"
+#include "media/PlaybackGraph.h"
 #include "media/encoders/CompressorTrial.h"
 #include "media/encoders/CompressorVerdicts.h"
 #include "options/CodecSettings.h"
@@ -245,6 +246,22 @@ TEST_F(CatalogTest, TrialVerdictsAreKeptForTheInstalledPlugins) {
 
     media::ForgetCompressorVerdicts();
     qputenv("XDG_CACHE_HOME", oldCache);
+}
+
+// A trial cut short by its time limit says so apart from a failure (the
+// catalogue keeps no verdict from it), and leaves the compressor usable.
+TEST_F(CatalogTest, ATrialOutOfTimeIsNoVerdict) {
+    auto compressor = media::BindCompressor(QStringLiteral("x264enc"));
+    ASSERT_TRUE(compressor);
+    media::CompressorTrial trial;
+    trial.frames = 100000;
+    trial.path = env.TempPath("long.mkv");
+    QString error;
+    EXPECT_EQ(media::RunCompressorTrial(compressor, trial, &error, 1), media::VFW_E_TIMEOUT);
+    EXPECT_FALSE(error.isEmpty());
+    trial.frames = 5;
+    EXPECT_EQ(media::RunCompressorTrial(compressor, trial, &error), media::S_OK)
+        << error.toStdString();
 }
 
 // The repaired encoder keeps the time of every frame: its files are as long

@@ -1,5 +1,7 @@
 #include "media/encoders/CompressorTrial.h"
 
+#include "media/PlaybackGraph.h"
+
 #include <gst/gst.h>
 
 namespace orvelin::media {
@@ -80,7 +82,7 @@ HRESULT RunCompressorTrial(const std::shared_ptr<Filter>& compressor, const Comp
             bus, static_cast<GstClockTime>(timeoutMs) * GST_MSECOND,
             static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
         if (!msg) {
-            hr = E_FAIL;
+            hr = VFW_E_TIMEOUT;
             message = QStringLiteral("the trial did not finish in time");
         } else if (GST_MESSAGE_TYPE(msg) == GST_MESSAGE_ERROR) {
             GError* err = nullptr;

@@ -26,7 +26,8 @@ struct CompressorTrial {
 
 // Runs the trial to its end (at most `timeoutMs`). The compressor is put in a
 // pipeline of its own and taken out again afterwards, so it must not be in
-// another graph. Fails with the platform's message in `error`.
+// another graph. Fails with the platform's message in `error`; with
+// VFW_E_TIMEOUT when it did not end in time (a busy machine, not a verdict).
 HRESULT RunCompressorTrial(const std::shared_ptr<Filter>& compressor, const CompressorTrial& trial,
                            QString* error = nullptr, int timeoutMs = 60000);
 

@@ -1,5 +1,6 @@
 #include "media/encoders/CompressorVerdicts.h"
 
+#include "media/PlaybackGraph.h"
 #include "media/encoders/CompressorTrial.h"
 
 #include <QCryptographicHash>
@@ -74,17 +75,22 @@ QString EntryName(const QString& factory, const QString& muxer) {
     return muxer + '/' + factory;
 }
 
-QString RunTrials(const QString& factory, CompressorKind kind, const QString& muxer) {
+struct TrialOutcome {
+    QString reason;         // empty when every trial passed
+    bool conclusive = true; // false when a trial ran out of time
+};
+
+TrialOutcome RunTrials(const QString& factory, CompressorKind kind, const QString& muxer) {
     QTemporaryDir folder;
     if (!folder.isValid())
-        return QStringLiteral("no temporary folder for the trial");
+        return {QStringLiteral("no temporary folder for the trial"), false};
     const bool video = kind == CompressorKind::Video;
     const int runs = video ? static_cast<int>(std::size(kRates)) : 1;
     for (int i = 0; i < runs; ++i) {
         // A fresh instance, as every press of OK makes one.
         std::shared_ptr<Filter> compressor = BindCompressor(factory);
         if (!compressor)
-            return QStringLiteral("it cannot be made");
+            return {QStringLiteral("it cannot be made")};
         CompressorTrial trial;
         trial.kind = kind;
         trial.muxer = muxer;
@@ -95,15 +101,20 @@ QString RunTrials(const QString& factory, CompressorKind kind, const QString& mu
             trial.rateDen = kRates[i].den;
         }
         QString error;
-        if (Failed(RunCompressorTrial(compressor, trial, &error, 20000))) {
-            return video ? QStringLiteral("fails at %1 frames per second: %2")
-                               .arg(QLatin1String(kRates[i].text), error)
-                         : error;
+        const HRESULT hr = RunCompressorTrial(compressor, trial, &error, 20000);
+        // A machine too busy to finish says nothing about the encoder: it
+        // stays listed and is tried again in the next run.
+        if (hr == VFW_E_TIMEOUT)
+            return {QString(), false};
+        if (Failed(hr)) {
+            return {video ? QStringLiteral("fails at %1 frames per second: %2")
+                                .arg(QLatin1String(kRates[i].text), error)
+                          : error};
         }
         if (QFileInfo(trial.path).size() == 0)
-            return QStringLiteral("writes an empty file");
+            return {QStringLiteral("writes an empty file")};
     }
-    return QString();
+    return {};
 }
 
 } // namespace
@@ -132,11 +143,13 @@ CompressorVerdict TrialVerdict(const QString& factory, CompressorKind kind, cons
     const QString entry = EntryName(factory, muxer);
     auto found = memory.verdicts.constFind(entry);
     if (found == memory.verdicts.constEnd()) {
-        const QString reason = RunTrials(factory, kind, muxer);
-        found = memory.verdicts.insert(entry, reason);
+        const TrialOutcome outcome = RunTrials(factory, kind, muxer);
+        if (!outcome.conclusive)
+            return {true, QString()};
+        found = memory.verdicts.insert(entry, outcome.reason);
         QDir().mkpath(QFileInfo(file).path());
         QSettings stored(file, QSettings::IniFormat);
-        stored.setValue(entry, reason);
+        stored.setValue(entry, outcome.reason);
     }
     return {found->isEmpty(), *found};
 }
