@@ -281,24 +281,45 @@ TEST(ConvertCommand, AChosenCompressorWithoutInstanceEndsTheBuildWithTheReason) 
     EXPECT_FALSE(QFile::exists(f.host.state.output.outputPath));
 }
 
+// An MP4 file takes no uncompressed sound or pictures: Convert says so
+// before it asks anything or touches the old file.
 TEST(ConvertCommand, Mp4CannotStoreUncompressedSound) {
     Fixture f(kContainerMp4, "out.mp4");
     SelectedVideoCompressor() = media::BindCompressor(QStringLiteral("x264enc"));
     f.host.state.output.useVideoCompressor = 1;
+    QFile old(f.host.state.output.outputPath);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("the old file");
+    old.close();
     f.controller.OnConvertClicked();
-    ASSERT_EQ(f.Texts().size(), 2) << f.Texts().join("|").toStdString();
+    ASSERT_EQ(f.Texts().size(), 1) << f.Texts().join("|").toStdString();
     EXPECT_EQ(f.Texts()[0],
-              QStringLiteral("failed pBuilder->RenderStream( NULL, NULL, pPin, NULL, pMux )"));
-    EXPECT_EQ(f.Texts()[1], QStringLiteral("MP4 Muxer cannot store uncompressed sound."));
+              QStringLiteral("An MP4 file cannot store uncompressed sound. Please choose an audio "
+                             "compressor in Options."));
+    EXPECT_EQ(f.env.ui.Messages()[0].caption, QStringLiteral("orvelin"));
     EXPECT_EQ(f.host.filterDialogs, 0);
     EXPECT_EQ(f.host.state.converting, 0);
-    // The compressor is free again for the next job.
+    EXPECT_TRUE(f.controller.Job().Empty());
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), QByteArray("the old file"));
+    old.close();
+
+    // Full frames are refused the same way, before the sound.
     f.env.ui.Clear();
+    f.host.state.output.useVideoCompressor = 0;
+    f.controller.OnConvertClicked();
+    ASSERT_EQ(f.Texts().size(), 1) << f.Texts().join("|").toStdString();
+    EXPECT_TRUE(f.Texts()[0].startsWith(
+        QStringLiteral("An MP4 file cannot store full frames (uncompressed video).")));
+
+    // With both compressed the same settings convert.
+    f.env.ui.Clear();
+    f.host.state.output.useVideoCompressor = 1;
     SelectedAudioCompressor() = media::BindCompressor(QStringLiteral("avenc_aac"));
     f.host.state.output.useAudioCompressor = 1;
     f.env.ui.messageAnswers = {IdYes};
     f.controller.OnConvertClicked();
-    EXPECT_TRUE(f.Texts().isEmpty()) << f.Texts().join("|").toStdString();
+    EXPECT_EQ(f.Texts().size(), 1) << f.Texts().join("|").toStdString(); // replace the old file?
     EXPECT_EQ(f.host.filterDialogs, 1);
     EXPECT_TRUE(f.WaitUntilDone());
 }

@@ -355,3 +355,24 @@ TEST(ConvertOutputs, AWipeOverASingleClipRevealsItFromBlack) {
     EXPECT_LT(right / middle.height(), 12);
     EXPECT_GT(Brightness(frames[20]), 60);
 }
+
+// MPEG-2 stores only its standard rates; the program's 23.976 and 29.97
+// (2997/125 and 2997/100) are fitted to 24000/1001 and 30000/1001, keeping
+// every frame and the length.
+TEST(ConvertOutputs, Mpeg2InMatroskaAtNtscRates) {
+    for (const double rate : {23.976, 29.97}) {
+        SCOPED_TRACE(rate);
+        Job job(Sources::Get().Clip(), 3.0, 160, 120, kContainerMkv, "mpeg2.mkv");
+        job.UseCompressors("mpeg2enc", "vorbisenc");
+        job.host.state.output.frameRateIndex = rate < 24 ? 1 : 4;
+        job.host.state.output.outputFrameRate = rate;
+        job.host.state.trimEnd = 2 * kSecond;
+        const test::MediaFacts facts = job.Run();
+        ASSERT_TRUE(facts.ok) << facts.raw.toStdString();
+        EXPECT_TRUE(facts.raw.contains("MPEG-2") || facts.raw.contains("MPEG-1"))
+            << facts.raw.toStdString();
+        ASSERT_GT(facts.fpsDen, 0);
+        EXPECT_NEAR(double(facts.fpsNum) / facts.fpsDen, rate, 0.001);
+        EXPECT_NEAR(facts.durationSeconds, job.TrimSeconds(), 1.0 / rate + 0.001);
+    }
+}

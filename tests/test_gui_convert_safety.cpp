@@ -237,9 +237,10 @@ TEST_F(GuiConvertSafetyTest, UnusableStoredSettingsAreRefusedBeforeAnythingIsTou
 // The old output goes only when the new one is written: a conversion that
 // cannot be made leaves it as it was, and no partial file behind.
 TEST_F(GuiConvertSafetyTest, AFailedConversionKeepsThePreviousOutput) {
-    // MP4 cannot carry uncompressed video, so without compressors the job fails.
-    env_.settings->WriteInt("Settings", "nOuptputFormat", kContainerMp4);
-    const QString output = dir_.filePath("previous.mp4");
+    // No DSM writer is installed: the job is set up after the questions and
+    // fails when it looks for the multiplexer.
+    env_.settings->WriteInt("Settings", "nOuptputFormat", kContainerDsm);
+    const QString output = dir_.filePath("previous.dsm");
     OpenAndShow(SmallClip("safety-failed.mkv"), output);
     WriteText(output, "the previous output");
     env_.ui.Clear();
@@ -249,6 +250,6 @@ TEST_F(GuiConvertSafetyTest, AFailedConversionKeepsThePreviousOutput) {
     EXPECT_GE(env_.ui.Messages().size(), 3u) << Messages().toStdString();
     EXPECT_FALSE(Status().startsWith("Done")) << Status().toStdString();
     EXPECT_EQ(ReadText(output), "the previous output");
-    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"previous.mp4"});
+    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"previous.dsm"});
     EXPECT_TRUE(dialog_->Control(IDC_BUTTON_OPEN_VIDEO)->isEnabled());
 }

@@ -136,6 +136,12 @@ void ConversionController::OnConvertClicked() {
         ui.FrameworkMessageBox(owner, UnusableFrameRateText(out.outputFrameRate));
         return;
     }
+    // A container that cannot hold a stream as chosen would fail after the
+    // old file was replaced.
+    if (const QString refusal = UnstorableStreamText(out); !refusal.isEmpty()) {
+        ui.FrameworkMessageBox(owner, refusal);
+        return;
+    }
     // Writing over a file that is being read would destroy it.
     if (const QString* source = OutputSource(); source) {
         ui.FrameworkMessageBox(owner, OutputIsSourceText(out.outputPath));

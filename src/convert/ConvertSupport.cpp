@@ -2,6 +2,8 @@
 
 #include "lang/BuiltinStrings.h"
 #include "lang/LanguagePack.h"
+#include "media/EncoderRegistry.h"
+#include "options/CompressorCatalog.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -165,6 +167,28 @@ QString SourceChangedText(const QString& sourcePath, bool kept) {
 QString EmptyStretchText() {
     return QStringLiteral("The end time must be later than the start time. Please set the "
                           "Start Time and the End Time again.");
+}
+
+QString UnstorableStreamText(const OutputSettings& out) {
+    // WMV and ASF encode by themselves.
+    if (out.outputFormat == kContainerWmv || out.outputFormat == kContainerAsf)
+        return QString();
+    const ContainerInfo* container = Container(out.outputFormat);
+    if (!container)
+        return QString();
+    const QString muxer = ContainerMultiplexer(out.outputFormat);
+    const QString name = QString::fromLatin1(container->listText);
+    if (out.useVideoCompressor != 1 &&
+        !media::MultiplexerTakesUncompressed(muxer, media::CompressorKind::Video))
+        return QStringLiteral("An %1 file cannot store full frames (uncompressed video). Please "
+                              "choose a video compressor in Options.")
+            .arg(name);
+    if (out.useAudioCompressor != 1 &&
+        !media::MultiplexerTakesUncompressed(muxer, media::CompressorKind::Audio))
+        return QStringLiteral("An %1 file cannot store uncompressed sound. Please choose an "
+                              "audio compressor in Options.")
+            .arg(name);
+    return QString();
 }
 
 } // namespace orvelin

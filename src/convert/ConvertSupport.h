@@ -1,5 +1,7 @@
 #pragma once
 
+#include "options/OutputSettings.h"
+
 #include <QString>
 #include <cstdint>
 
@@ -71,5 +73,9 @@ QString UnsupportedContainerText(int32_t outputFormat);
 QString SourceChangedText(const QString& sourcePath, bool kept);
 // The refusal of a stretch whose end is not after its start.
 QString EmptyStretchText();
+// The refusal of a container that cannot store a stream left uncompressed
+// (MP4 and OGM take no uncompressed pictures or sound); empty when the
+// output settings' container stores both streams as they are chosen.
+QString UnstorableStreamText(const OutputSettings& out);
 
 } // namespace orvelin

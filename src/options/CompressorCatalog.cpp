@@ -3,6 +3,7 @@
 #include "app/SettingsStore.h"
 #include "app/UiServices.h"
 #include "options/CodecSettings.h"
+#include "options/OutputSettings.h"
 
 #include <QComboBox>
 
@@ -18,12 +19,13 @@ namespace {
 
 class RegistrySource : public CompressorSource {
 public:
-    Status Enumerate(CompressorKind kind, std::vector<CompressorDevice>& devices) override {
+    Status Enumerate(CompressorKind kind, const QString& muxer,
+                     std::vector<CompressorDevice>& devices) override {
         // The registry is the platform's device enumerator: without the
         // platform there is none.
         if (!media::MediaPlatformInitialized())
             return Status::NoSystemEnumerator;
-        return media::Succeeded(media::EnumerateCompressors(kind, devices))
+        return media::Succeeded(media::EnumerateCompressors(kind, muxer, devices))
                    ? Status::Ok
                    : Status::NoClassEnumerator;
     }
@@ -47,17 +49,34 @@ std::shared_ptr<media::Filter>& Slot(CompressorKind kind) {
 
 } // namespace
 
+QString ContainerMultiplexer(int32_t outputFormat) {
+    switch (outputFormat) {
+    case kContainerAvi:
+        return QStringLiteral("avimux");
+    case kContainerMp4:
+        return QStringLiteral("mp4mux");
+    case kContainerOgm:
+        return QStringLiteral("oggmux");
+    default:
+        return QStringLiteral("matroskamux");
+    }
+}
+
 CompressorSource& MediaCompressorSource() {
     static RegistrySource source;
     return source;
 }
 
 CompressorCatalog::CompressorCatalog(UiServices& ui, CompressorSource& source, QWidget* owner)
-    : ui_(ui), source_(source), owner_(owner) {}
+    : ui_(ui), source_(source), owner_(owner), muxer_(ContainerMultiplexer(kContainerMkv)) {}
+
+void CompressorCatalog::SetContainer(int32_t outputFormat) {
+    muxer_ = ContainerMultiplexer(outputFormat);
+}
 
 bool CompressorCatalog::Enumerate(CompressorKind kind, std::vector<CompressorDevice>& devices) {
     devices.clear();
-    switch (source_.Enumerate(kind, devices)) {
+    switch (source_.Enumerate(kind, muxer_, devices)) {
     case CompressorSource::Status::Ok:
         return true;
     case CompressorSource::Status::NoSystemEnumerator:

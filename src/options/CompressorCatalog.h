@@ -22,8 +22,8 @@ class CompressorSource {
 public:
     enum class Status { Ok, NoSystemEnumerator, NoClassEnumerator };
     virtual ~CompressorSource() = default;
-    // The devices of a kind in their stable order.
-    virtual Status Enumerate(media::CompressorKind kind,
+    // The devices of a kind that work into `muxer`, in their stable order.
+    virtual Status Enumerate(media::CompressorKind kind, const QString& muxer,
                              std::vector<media::CompressorDevice>& devices) = 0;
     // A new instance of the device; nullptr when it cannot be made.
     virtual std::shared_ptr<media::Filter> Bind(media::CompressorKind kind,
@@ -32,6 +32,11 @@ public:
 
 // The installed compressors as the media platform lists them.
 CompressorSource& MediaCompressorSource();
+
+// The multiplexer that writes a container of the output settings (Matroska
+// for one without a multiplexer of its own: WMV and ASF encode by
+// themselves, DSM is not installed).
+QString ContainerMultiplexer(int32_t outputFormat);
 
 // The fixed first entries of the two lists (no compressor).
 extern const char* const kUncompressedVideoEntry; // "Full frames (uncompressed)"
@@ -46,6 +51,10 @@ public:
     explicit CompressorCatalog(UiServices& ui, CompressorSource& source = MediaCompressorSource(),
                                QWidget* owner = nullptr);
 
+    // The container the lists are for (an output-settings index); Matroska
+    // until set. Only compressors that work into it are listed, so list
+    // positions belong to one container.
+    void SetContainer(int32_t outputFormat);
     // Rebuild a list: the fixed first entry, then the devices' friendly
     // names; position 0 is selected. When the devices cannot be listed the
     // list keeps only the first entry and has no selection.
@@ -93,6 +102,7 @@ private:
     UiServices& ui_;
     CompressorSource& source_;
     QWidget* owner_;
+    QString muxer_;
 };
 
 // The process-wide chosen compressor instances (empty at start). The Output

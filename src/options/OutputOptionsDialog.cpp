@@ -10,6 +10,7 @@
 #include "options/OutputOptionsValues.h"
 
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QLineEdit>
 
 namespace orvelin {
@@ -78,10 +79,15 @@ void OutputOptionsDialog::Open() {
 
     QComboBox* video = Combo(IDC_COMBO_VIDEO_COMPRESSOR);
     QComboBox* audio = Combo(IDC_COMBO_AUDIO_COMPRESSOR);
+    // The first listing after a plug-in change tries the compressors out,
+    // which takes a while.
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    catalog_.SetContainer(settings_.outputFormat);
     catalog_.FillVideoCompressorList(video);
     catalog_.SelectStoredChoice(CompressorKind::Video, video, app_.settings);
     catalog_.FillAudioCompressorList(audio);
     catalog_.SelectStoredChoice(CompressorKind::Audio, audio, app_.settings);
+    QGuiApplication::restoreOverrideCursor();
 
     QComboBox* resize = Combo(IDC_COMBO_RESIZE_MODE);
     resize->setItemText(0, Text(IDS_PRESERVE_ASPECT_RATIO));

@@ -3,8 +3,9 @@
 namespace orvelin::test {
 
 CompressorSource::Status
-ListCompressorSource::Enumerate(media::CompressorKind kind,
+ListCompressorSource::Enumerate(media::CompressorKind kind, const QString& muxer,
                                 std::vector<media::CompressorDevice>& devices) {
+    askedMuxer = muxer;
     if (status != Status::Ok)
         return status;
     devices = kind == media::CompressorKind::Video ? video : audio;

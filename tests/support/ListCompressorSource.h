@@ -16,8 +16,9 @@ public:
     std::vector<media::CompressorDevice> video;
     std::vector<media::CompressorDevice> audio;
     std::vector<QString> bound;
+    QString askedMuxer; // the multiplexer of the last listing
 
-    Status Enumerate(media::CompressorKind kind,
+    Status Enumerate(media::CompressorKind kind, const QString& muxer,
                      std::vector<media::CompressorDevice>& devices) override;
     std::shared_ptr<media::Filter> Bind(media::CompressorKind kind,
                                         const media::CompressorDevice& device) override;

@@ -10,6 +10,11 @@
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen")
                                                                     : qgetenv("QT_QPA_PLATFORM"));
+    // The compressor trials' verdicts are shared by all tests (they belong to
+    // the installed plug-ins, not to a test's settings); a test that wants a
+    // cold start points XDG_CACHE_HOME elsewhere.
+    if (qgetenv("XDG_CACHE_HOME").isEmpty())
+        qputenv("XDG_CACHE_HOME", QByteArray(ORVELIN_TEST_CACHE_DIR));
     QApplication app(argc, argv);
     std::setlocale(LC_NUMERIC, "C");
     orvelin::media::InitializeMediaPlatform();

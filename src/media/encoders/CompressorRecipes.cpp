@@ -20,7 +20,15 @@ const CompressorRecipe kRecipes[] = {
     {.factory = "openh264enc", .parser = "h264parse"},
     // mp4mux writes VP9 that its own demuxer calls corrupt.
     {.factory = "vp9enc", .badMuxers = "mp4mux"},
-    {.factory = "mpeg2enc", .friendlyName = "mjpegtools MPEG-1/2 video encoder"},
+    // MPEG-1/2 stores only its standard rates, and the timeline gives 23.976
+    // as 2997/125: the frames are fitted to the nearest standard rate
+    // (24000/1001 there, where no frame moves within hours).
+    {.factory = "mpeg2enc", .friendlyName = "MPEG-2 video (mjpegtools)", .fitRate = true},
+    // Players other than GStreamer find no Speex in Matroska.
+    {.factory = "speexenc", .badMuxers = "matroskamux"},
+    // The MP4 multiplexer of this version does not record Opus's delay and
+    // padding: the sound of a converted file does not end where it should.
+    {.factory = "opusenc", .badMuxers = "mp4mux"},
     // The libav wrapper of this version stamps every packet of this encoder
     // with an invalid time: players see one frame. The times are put back
     // from the input, which needs frames in input order (no B-frames).
@@ -29,7 +37,17 @@ const CompressorRecipe kRecipes[] = {
      .parser = "mpeg4videoparse",
      .pinned = "max-bframes=0",
      .restoreTimestamps = true},
-    {.factory = "avenc_ac3_fixed", .friendlyName = "libav ATSC A/52A (AC-3) encoder, fixed-point"},
+    {.factory = "avenc_ac3_fixed", .friendlyName = "ATSC A/52A (AC-3) encoder, fixed-point"},
+    {.factory = "avenc_ffv1", .friendlyName = "FFV1 lossless"},
+    {.factory = "avenc_ffvhuff", .friendlyName = "Huffyuv lossless, FFmpeg variant"},
+    {.factory = "avenc_huffyuv", .friendlyName = "Huffyuv lossless"},
+    {.factory = "avenc_opus", .friendlyName = "Opus encoder (libav)"},
+    // Both take 4:2:2 pictures here, which they write as ProRes 422 HQ; the
+    // second lets the profile be chosen in its settings.
+    {.factory = "avenc_prores_aw", .friendlyName = "Apple ProRes 422 HQ"},
+    {.factory = "avenc_prores_ks",
+     .friendlyName = "Apple ProRes, profile chosen in Settings (proxy to 4444 XQ)"},
+    {.factory = "avenc_prores", .excluded = "the same encoder as avenc_prores_aw, which is listed"},
     {.factory = "avenc_mpeg1video",
      .excluded = "the libav wrapper gives MPEG-1/2 a time base it refuses; nothing is encoded"},
     {.factory = "avenc_mpeg2video",

@@ -15,6 +15,7 @@ struct CompressorRecipe {
     const char* initial = nullptr;      // "name=value;..." starting settings (editable)
     const char* pinned = nullptr;       // "name=value;..." fixed settings (hidden)
     bool restoreTimestamps = false;     // the encoder's output times are repaired
+    bool fitRate = false;               // frames are fitted to the nearest rate it takes
     const char* badMuxers = nullptr;    // space-separated multiplexers whose files do not play
     const char* excluded = nullptr;     // why the encoder is left out
 };

@@ -1,5 +1,7 @@
 #include "media/encoders/CompressorTrial.h"
 
+#include "media/PlaybackGraph.h"
+
 #include <gst/gst.h>
 
 namespace orvelin::media {
@@ -25,7 +27,8 @@ HRESULT RunCompressorTrial(const std::shared_ptr<Filter>& compressor, const Comp
                            QString* error, int timeoutMs) {
     if (!MediaPlatformInitialized())
         return Fail(error, QStringLiteral("the media platform is not initialised"));
-    if (!compressor || trial.path.isEmpty() || trial.frames <= 0)
+    if (!compressor || trial.path.isEmpty() || trial.frames <= 0 || trial.rateNum <= 0 ||
+        trial.rateDen <= 0)
         return E_INVALIDARG;
     auto* coder = static_cast<GstElement*>(compressor->NativeElement());
     if (GST_OBJECT_PARENT(coder))
@@ -35,9 +38,10 @@ HRESULT RunCompressorTrial(const std::shared_ptr<Filter>& compressor, const Comp
     const bool video = trial.kind == CompressorKind::Video;
     GstElement* source = Make(video ? "videotestsrc" : "audiotestsrc", pipeline);
     GstElement* caps = Make("capsfilter", pipeline);
+    GstElement* queue = Make("queue", pipeline);
     GstElement* muxer = Make(trial.muxer.toUtf8().constData(), pipeline);
     GstElement* sink = Make("filesink", pipeline);
-    if (!source || !caps || !muxer || !sink) {
+    if (!source || !caps || !queue || !muxer || !sink) {
         gst_object_unref(pipeline);
         return Fail(error, QStringLiteral("element missing for the trial (%1)").arg(trial.muxer));
     }
@@ -46,9 +50,10 @@ HRESULT RunCompressorTrial(const std::shared_ptr<Filter>& compressor, const Comp
     if (video) {
         // The editing timeline hands compressors RGB frames.
         g_object_set(source, "pattern", trial.noisy ? 1 /* snow */ : 0 /* smpte */, nullptr);
-        raw = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "RGB", "width",
-                                  G_TYPE_INT, trial.width, "height", G_TYPE_INT, trial.height,
-                                  "framerate", GST_TYPE_FRACTION, 25, 1, nullptr);
+        raw =
+            gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "RGB", "width", G_TYPE_INT,
+                                trial.width, "height", G_TYPE_INT, trial.height, "framerate",
+                                GST_TYPE_FRACTION, trial.rateNum, trial.rateDen, nullptr);
     } else {
         g_object_set(source, "samplesperbuffer", 1024, "wave",
                      trial.noisy ? 5 /* white noise */ : 0, nullptr);
@@ -63,8 +68,8 @@ HRESULT RunCompressorTrial(const std::shared_ptr<Filter>& compressor, const Comp
     gst_bin_add(GST_BIN(pipeline), coder);
     HRESULT hr = S_OK;
     QString message;
-    if (!gst_element_link_many(source, caps, coder, nullptr) || !gst_element_link(coder, muxer) ||
-        !gst_element_link(muxer, sink)) {
+    if (!gst_element_link_many(source, caps, queue, coder, nullptr) ||
+        !gst_element_link(coder, muxer) || !gst_element_link(muxer, sink)) {
         hr = E_FAIL;
         message = QStringLiteral("the compressor does not connect to %1").arg(trial.muxer);
     } else if (gst_element_set_state(pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
@@ -77,7 +82,7 @@ HRESULT RunCompressorTrial(const std::shared_ptr<Filter>& compressor, const Comp
             bus, static_cast<GstClockTime>(timeoutMs) * GST_MSECOND,
             static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
         if (!msg) {
-            hr = E_FAIL;
+            hr = VFW_E_TIMEOUT;
             message = QStringLiteral("the trial did not finish in time");
         } else if (GST_MESSAGE_TYPE(msg) == GST_MESSAGE_ERROR) {
             GError* err = nullptr;
@@ -93,8 +98,7 @@ HRESULT RunCompressorTrial(const std::shared_ptr<Filter>& compressor, const Comp
     }
     gst_element_set_state(pipeline, GST_STATE_NULL);
     // The compressor leaves with its own reference intact, unlinked.
-    gst_element_unlink(source, coder);
-    gst_element_unlink(caps, coder);
+    gst_element_unlink(queue, coder);
     gst_element_unlink(coder, muxer);
     gst_object_ref(coder);
     gst_bin_remove(GST_BIN(pipeline), coder);

@@ -1,6 +1,7 @@
 #include "media/EncoderRegistry.h"
 
 #include "media/encoders/CompressorRecipes.h"
+#include "media/encoders/CompressorVerdicts.h"
 #include "media/encoders/GstFilterImpl.h"
 
 #include <gst/gst.h>
@@ -80,9 +81,16 @@ QString FactoryName(GstElementFactory* factory) {
     return QString::fromUtf8(gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(factory)));
 }
 
+// The factory's long name without the wrapper's "libav " in front: what the
+// encoder writes is what a user looks for.
 QString FactoryLongName(GstElementFactory* factory) {
     const gchar* name = gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_LONGNAME);
-    return name ? QString::fromUtf8(name) : FactoryName(factory);
+    if (!name)
+        return FactoryName(factory);
+    QString text = QString::fromUtf8(name);
+    if (text.startsWith(QLatin1String("libav ")))
+        text.remove(0, 6);
+    return text;
 }
 
 struct Candidate {
@@ -204,14 +212,26 @@ bool LinkChain(GstBin* bin, const std::vector<GstElement*>& chain) {
     return ok;
 }
 
-std::optional<CompressorDevice> FindListed(const QString& factoryName, CompressorKind kind) {
-    std::vector<CompressorDevice> devices;
-    EnumerateCompressors(kind, devices);
-    for (CompressorDevice& d : devices) {
-        if (d.factoryName == factoryName)
-            return std::move(d);
+// A compressor any list may hold (the trials bind through this too).
+std::optional<CompressorDevice> FindCandidate(const QString& factoryName, CompressorKind kind) {
+    for (Candidate& c : Candidates(kind)) {
+        if (c.device.factoryName == factoryName && c.excludedBecause.isEmpty())
+            return std::move(c.device);
     }
     return std::nullopt;
+}
+
+// Two encoders may share a long name; the list must tell them apart.
+void TellNamesApart(std::vector<CompressorDevice>& devices) {
+    for (size_t i = 0; i < devices.size(); ++i) {
+        for (size_t j = 0; j < i; ++j) {
+            if (devices[j].friendlyName.compare(devices[i].friendlyName, Qt::CaseInsensitive) ==
+                0) {
+                devices[i].friendlyName += QStringLiteral(" (%1)").arg(devices[i].factoryName);
+                break;
+            }
+        }
+    }
 }
 
 } // namespace
@@ -223,25 +243,32 @@ QStringList ProgramMultiplexers() {
     return names;
 }
 
-HRESULT EnumerateCompressors(CompressorKind kind, std::vector<CompressorDevice>& devices) {
+HRESULT EnumerateCompressors(CompressorKind kind, const QString& muxer,
+                             std::vector<CompressorDevice>& devices) {
     devices.clear();
     if (!MediaPlatformInitialized())
         return E_FAIL;
     for (Candidate& c : Candidates(kind)) {
-        if (c.excludedBecause.isEmpty())
+        if (c.excludedBecause.isEmpty() && c.device.muxers.contains(muxer) &&
+            TrialVerdict(c.device.factoryName, kind, muxer).works)
             devices.push_back(std::move(c.device));
     }
-    // Two encoders may share a long name; the list must tell them apart.
-    for (size_t i = 0; i < devices.size(); ++i) {
-        for (size_t j = 0; j < i; ++j) {
-            if (devices[j].friendlyName.compare(devices[i].friendlyName, Qt::CaseInsensitive) ==
-                0) {
-                devices[i].friendlyName += QStringLiteral(" (%1)").arg(devices[i].factoryName);
-                break;
-            }
-        }
-    }
+    TellNamesApart(devices);
     return S_OK;
+}
+
+HRESULT EnumerateCompressors(CompressorKind kind, std::vector<CompressorDevice>& devices) {
+    return EnumerateCompressors(kind, QStringLiteral("matroskamux"), devices);
+}
+
+bool MultiplexerTakesUncompressed(const QString& muxer, CompressorKind kind) {
+    if (!MediaPlatformInitialized())
+        return false;
+    GstCaps* raw =
+        gst_caps_from_string(kind == CompressorKind::Video ? "video/x-raw" : "audio/x-raw");
+    const bool takes = MuxerTakes(muxer.toUtf8().constData(), raw);
+    gst_caps_unref(raw);
+    return takes;
 }
 
 std::vector<ExcludedCompressor> ExcludedCompressors(CompressorKind kind) {
@@ -255,6 +282,24 @@ std::vector<ExcludedCompressor> ExcludedCompressors(CompressorKind kind) {
     return out;
 }
 
+std::vector<ExcludedCompressor> ExcludedCompressors(CompressorKind kind, const QString& muxer) {
+    std::vector<ExcludedCompressor> out;
+    if (!MediaPlatformInitialized())
+        return out;
+    for (const Candidate& c : Candidates(kind)) {
+        if (!c.excludedBecause.isEmpty()) {
+            out.push_back({c.device.factoryName, c.excludedBecause});
+        } else if (!c.device.muxers.contains(muxer)) {
+            out.push_back({c.device.factoryName,
+                           QStringLiteral("its files do not play back from %1").arg(muxer)});
+        } else if (CompressorVerdict v = TrialVerdict(c.device.factoryName, kind, muxer);
+                   !v.works) {
+            out.push_back({c.device.factoryName, v.reason});
+        }
+    }
+    return out;
+}
+
 std::shared_ptr<Filter> BindCompressor(const QString& factoryName) {
     if (!MediaPlatformInitialized())
         return nullptr;
@@ -263,8 +308,8 @@ std::shared_ptr<Filter> BindCompressor(const QString& factoryName) {
         return nullptr;
     const bool video = IsKind(factory, CompressorKind::Video);
     gst_object_unref(factory);
-    const std::optional<CompressorDevice> device =
-        FindListed(factoryName, video ? CompressorKind::Video : CompressorKind::Audio);
+    std::optional<CompressorDevice> device =
+        FindCandidate(factoryName, video ? CompressorKind::Video : CompressorKind::Audio);
     if (!device)
         return nullptr;
 
@@ -285,6 +330,8 @@ std::shared_ptr<Filter> BindCompressor(const QString& factoryName) {
             gst_caps_unref(caps);
             chain.push_back(filter);
         }
+        if (recipe && recipe->fitRate)
+            chain.push_back(MakeElement("videorate"));
     } else {
         chain.push_back(MakeElement("audioconvert"));
         chain.push_back(MakeElement("audioresample"));

@@ -13,7 +13,9 @@ namespace orvelin::media {
 // The installed compressors, found in the GStreamer registry: encoder
 // factories whose output one of the program's multiplexers takes and that
 // really write a playable stream here. Encoders known to fail with this
-// platform version are left out (ExcludedCompressors says which and why).
+// platform version are left out (ExcludedCompressors says which and why);
+// a list for one multiplexer holds only those that pass a real trial into it
+// at every frame rate the program writes.
 
 enum class CompressorKind { Video, Audio };
 
@@ -27,10 +29,19 @@ struct CompressorDevice {
 // The multiplexers the program writes with, by factory name.
 QStringList ProgramMultiplexers();
 
-// The compressors of a kind in their stable order: rank descending, then
-// factory name. Fails (E_FAIL, nothing listed) when the media platform is
-// not initialised.
+// The compressors of a kind that work into `muxer` (a factory name of
+// ProgramMultiplexers), in their stable order: rank descending, then factory
+// name. The first listing for a multiplexer after a plug-in change runs the
+// trials (seconds); later ones read their kept verdicts. Fails (E_FAIL,
+// nothing listed) when the media platform is not initialised.
+HRESULT EnumerateCompressors(CompressorKind kind, const QString& muxer,
+                             std::vector<CompressorDevice>& devices);
+// The same for the default container, Matroska.
 HRESULT EnumerateCompressors(CompressorKind kind, std::vector<CompressorDevice>& devices);
+
+// Whether `muxer` stores the stream of its kind without a compressor (the
+// timeline's raw pictures or 16-bit sound).
+bool MultiplexerTakesUncompressed(const QString& muxer, CompressorKind kind);
 
 // Creates a compressor instance ready for an output graph, with its settings
 // at the encoder's defaults. Its native element is a bin with one "sink" pad
@@ -44,8 +55,11 @@ struct ExcludedCompressor {
     QString factoryName;
     QString reason;
 };
-// Installed encoders a multiplexer would take that the catalogue leaves out.
+// Installed encoders a multiplexer would take that the catalogue leaves out
+// of every list.
 std::vector<ExcludedCompressor> ExcludedCompressors(CompressorKind kind);
+// Those left out of the list for `muxer`, with the trials' findings.
+std::vector<ExcludedCompressor> ExcludedCompressors(CompressorKind kind, const QString& muxer);
 
 // The installed video encoders by description, for configuring the chosen
 // compressor: at most 50, each one able to take a 352 × 240 24-bit RGB frame,
