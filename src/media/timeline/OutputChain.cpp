@@ -2,6 +2,7 @@
 
 #include "media/ErrorText.h"
 #include "media/playback/PlaybackSinks.h"
+#include "media/timeline/StreamEnds.h"
 
 #include <algorithm>
 #include <cstring>
@@ -339,6 +340,8 @@ HRESULT LinkGroupOutput(FilterGraph::Impl& graph, int32_t group, GstElement* com
     branch.head = head;
     branch.writtenWidth = writtenWidth;
     branch.writtenHeight = writtenHeight;
+    if (mux)
+        WatchStreamEnds(graph, branch, chain.front());
     build.Commit();
     return S_OK;
 }
