@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 
@@ -80,8 +81,15 @@ double DecodedStreams::VideoEnd() const {
     return lastEnd(video);
 }
 
+// Decoded sound is continuous: its samples count from the first block's
+// time (block times of some files are wrong, as AVI's for MP3 in GStreamer).
 double DecodedStreams::SoundEnd() const {
-    return lastEnd(sound);
+    if (sound.empty())
+        return -1.0;
+    size_t samples = 0;
+    for (const DecodedBlock& b : sound)
+        samples += b.data.size() / 2;
+    return sound.front().start + double(samples) / 44100.0;
 }
 
 double DecodedStreams::FirstBrightPicture(int level) const {
@@ -98,75 +106,66 @@ double DecodedStreams::FirstBrightPicture(int level) const {
 }
 
 double DecodedStreams::FirstLoudSample(int level) const {
+    size_t before = 0;
     for (const DecodedBlock& b : sound) {
         const size_t count = b.data.size() / 2;
         for (size_t i = 0; i < count; ++i) {
             const auto v = static_cast<int16_t>(b.data[2 * i] | (b.data[2 * i + 1] << 8));
             if (std::abs(int(v)) > level)
-                return b.start + double(i) / 44100.0;
+                return sound.front().start + double(before + i) / 44100.0;
         }
+        before += count;
     }
     return -1.0;
 }
 
-DecodedStreams DecodeStreams(const QString& path, const QString& folder) {
-    QDir().mkpath(folder);
-    const QString videoRaw = folder + "/video.gray";
-    const QString soundRaw = folder + "/sound.s16";
-    QFile::remove(videoRaw);
-    QFile::remove(soundRaw);
+namespace {
+
+// Decodes one kind of stream of `path` into `rawPath` through `convert`;
+// the blocks as identity reported them. One stream per run, so that the
+// reports of two streaming threads cannot mix.
+bool decodeOne(const QString& path, const QString& kind, const QStringList& convert,
+               const QString& rawPath, std::vector<DecodedBlock>* out) {
+    QFile::remove(rawPath);
+    QStringList args = {"-v", "filesrc", "location=" + path, "!", "decodebin", "!", kind,
+                        "!",  "queue"};
+    for (const QString& step : convert)
+        args << "!" << step;
+    args << "!"
+         << "identity"
+         << "name=T"
+         << "silent=false"
+         << "!"
+         << "filesink"
+         << "location=" + rawPath;
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start("gst-launch-1.0", {"-v",
-                               "filesrc",
-                               "location=" + path,
-                               "!",
-                               "decodebin",
-                               "name=d",
-                               "d.",
-                               "!",
-                               "video/x-raw",
-                               "!",
-                               "queue",
-                               "!",
-                               "videoconvert",
-                               "!",
-                               "video/x-raw,format=GRAY8",
-                               "!",
-                               "identity",
-                               "name=V",
-                               "silent=false",
-                               "!",
-                               "filesink",
-                               "location=" + videoRaw,
-                               "d.",
-                               "!",
-                               "audio/x-raw",
-                               "!",
-                               "queue",
-                               "!",
-                               "audioconvert",
-                               "!",
-                               "audioresample",
-                               "!",
-                               "audio/x-raw,format=S16LE,channels=1,rate=44100",
-                               "!",
-                               "identity",
-                               "name=A",
-                               "silent=false",
-                               "!",
-                               "filesink",
-                               "location=" + soundRaw});
-    DecodedStreams result;
+    p.start("gst-launch-1.0", args);
     if (!p.waitForFinished(60000)) {
         p.kill();
         p.waitForFinished();
-        return result;
+        return false;
     }
-    const QString log = QString::fromUtf8(p.readAll());
-    result.ok = p.exitCode() == 0;
-    result.video = blocks(entries(log, "V"), videoRaw);
-    result.sound = blocks(entries(log, "A"), soundRaw);
+    const std::vector<Entry> list = entries(QString::fromUtf8(p.readAll()), "T");
+    qint64 total = 0;
+    for (const Entry& e : list)
+        total += e.bytes;
+    *out = blocks(list, rawPath);
+    return p.exitCode() == 0 && total == QFileInfo(rawPath).size();
+}
+
+} // namespace
+
+DecodedStreams DecodeStreams(const QString& path, const QString& folder) {
+    QDir().mkpath(folder);
+    DecodedStreams result;
+    const bool video = decodeOne(path, "video/x-raw", {"videoconvert", "video/x-raw,format=GRAY8"},
+                                 folder + "/video.gray", &result.video);
+    const bool sound = decodeOne(
+        path, "audio/x-raw",
+        {"audioconvert", "audioresample", "audio/x-raw,format=S16LE,channels=1,rate=44100"},
+        folder + "/sound.s16", &result.sound);
+    result.ok = video && sound;
     return result;
 }
 

@@ -21,13 +21,15 @@ struct DecodedStreams {
     std::vector<DecodedBlock> video; // one block per picture, 8-bit grey
     std::vector<DecodedBlock> sound; // 16-bit mono samples at 44.1 kHz
 
-    // Where each stream ends (the latest block end); -1 without blocks.
+    // Where each stream ends (the picture: the latest block end; the
+    // sound: its samples counted from the first block); -1 without blocks.
     double VideoEnd() const;
     double SoundEnd() const;
     // The start of the first picture whose mean grey is above `level`; -1
     // when none is.
     double FirstBrightPicture(int level = 128) const;
-    // The time of the first sample louder than `level`; -1 when none is.
+    // The time of the first sample louder than `level` (counted from the
+    // first block); -1 when none is.
     double FirstLoudSample(int level = 8000) const;
 };
 

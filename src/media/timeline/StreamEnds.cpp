@@ -61,10 +61,12 @@ void StreamEnds::WatchVideo(GstPad* source) {
                       forget);
 }
 
-void StreamEnds::WatchSound(GstPad* head, GstPad* queued, GstClockTime plannedEnd) {
+void StreamEnds::WatchSound(GstPad* head, GstPad* queued, GstClockTime plannedEnd,
+                            GstClockTime lead) {
     {
         std::lock_guard lock(mutex_);
         plannedEnd_ = plannedEnd;
+        lead_ = lead;
     }
     gst_pad_add_probe(
         head, GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
@@ -123,31 +125,52 @@ GstPadProbeReturn StreamEnds::OnSoundIn(GstPad* pad, GstPadProbeInfo* info, gpoi
 GstPadProbeReturn StreamEnds::OnSoundQueued(GstPad* pad, GstPadProbeInfo* info, gpointer data) {
     StreamEnds& self = **static_cast<Ref*>(data);
     GstClockTime cutAt = GST_CLOCK_TIME_NONE;
+    GstClockTime lead = 0;
     {
         std::lock_guard lock(self.mutex_);
         if (self.cut_)
             cutAt = self.cutAt_;
+        lead = self.lead_;
     }
-    if (!GST_CLOCK_TIME_IS_VALID(cutAt))
+    if (!GST_CLOCK_TIME_IS_VALID(cutAt) && lead == 0)
         return GST_PAD_PROBE_OK;
     GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
     GstClockTime start = 0;
     GstClockTime end = 0;
-    if (!buffer || !runningSpan(pad, buffer, &start, &end) || end <= cutAt)
+    if (!buffer || !runningSpan(pad, buffer, &start, &end))
         return GST_PAD_PROBE_OK;
-    if (start >= cutAt)
+    if ((GST_CLOCK_TIME_IS_VALID(cutAt) && start >= cutAt) || end <= lead)
         return GST_PAD_PROBE_DROP;
-    // The block that spans the cut keeps the samples before it.
     GstAudioInfo format;
     if (!soundFormat(pad, &format))
         return GST_PAD_PROBE_OK;
-    const guint64 samples = gst_util_uint64_scale_round(cutAt - start, format.rate, GST_SECOND);
-    const gsize bytes = std::min<gsize>(samples * format.bpf, gst_buffer_get_size(buffer));
+    // Samples to leave out at the front (before the lead) and at the back
+    // (after the cut).
+    const guint64 total = gst_buffer_get_size(buffer) / format.bpf;
+    guint64 front = 0;
+    if (start < lead)
+        front = std::min(total, gst_util_uint64_scale_round(lead - start, format.rate, GST_SECOND));
+    guint64 keep = total - front;
+    if (GST_CLOCK_TIME_IS_VALID(cutAt) && end > cutAt)
+        keep = std::min(keep, gst_util_uint64_scale_round(cutAt - std::max(start, lead),
+                                                          format.rate, GST_SECOND));
+    if (keep == 0)
+        return GST_PAD_PROBE_DROP;
     buffer = gst_buffer_make_writable(buffer);
-    gst_buffer_resize(buffer, 0, static_cast<gssize>(bytes));
-    GST_BUFFER_DURATION(buffer) =
-        gst_util_uint64_scale(bytes / format.bpf, GST_SECOND, format.rate);
-    GST_BUFFER_OFFSET_END(buffer) = GST_BUFFER_OFFSET_NONE;
+    if (front > 0 || keep < total) {
+        gst_buffer_resize(buffer, static_cast<gssize>(front * format.bpf),
+                          static_cast<gssize>(keep * format.bpf));
+        GST_BUFFER_PTS(buffer) += gst_util_uint64_scale(front, GST_SECOND, format.rate);
+        GST_BUFFER_DURATION(buffer) = gst_util_uint64_scale(keep, GST_SECOND, format.rate);
+        GST_BUFFER_OFFSET(buffer) = GST_BUFFER_OFFSET_NONE;
+        GST_BUFFER_OFFSET_END(buffer) = GST_BUFFER_OFFSET_NONE;
+    }
+    if (lead > 0) {
+        const GstClockTime pts = GST_BUFFER_PTS(buffer);
+        GST_BUFFER_PTS(buffer) = pts > lead ? pts - lead : 0;
+        if (GST_BUFFER_DTS_IS_VALID(buffer))
+            GST_BUFFER_DTS(buffer) = GST_BUFFER_PTS(buffer);
+    }
     GST_PAD_PROBE_INFO_DATA(info) = buffer;
     return GST_PAD_PROBE_OK;
 }
@@ -212,7 +235,30 @@ void StreamEnds::FillSilence(GstPad* head) {
     }
 }
 
-void WatchStreamEnds(FilterGraph::Impl& graph, const GraphBranch& branch, GstElement* queue) {
+GstClockTime EncoderLead(GstElement* encoder) {
+    GstElementFactory* factory = encoder ? gst_element_get_factory(encoder) : nullptr;
+    if (!factory)
+        return 0;
+    // Priming in samples, and the rate the encoder is fed (the timeline's
+    // 44.1 kHz unless it resamples by itself).
+    struct Priming {
+        const char* factory;
+        guint64 samples;
+    };
+    static const Priming table[] = {
+        {"lamemp3enc", 1105}, // 576 of the encoder and 529 of the decoder
+        {"avenc_aac", 1024},
+        {"voaacenc", 1600},
+    };
+    const gchar* name = GST_OBJECT_NAME(factory);
+    for (const Priming& p : table)
+        if (g_str_equal(name, p.factory))
+            return gst_util_uint64_scale(p.samples, GST_SECOND, 44100);
+    return 0;
+}
+
+void WatchStreamEnds(FilterGraph::Impl& graph, const GraphBranch& branch, GstElement* queue,
+                     GstElement* encoder) {
     if (!graph.streamEnds)
         graph.streamEnds = std::make_shared<StreamEnds>();
     if (branch.kind == MediaMajorType::Video) {
@@ -225,7 +271,7 @@ void WatchStreamEnds(FilterGraph::Impl& graph, const GraphBranch& branch, GstEle
     GstPad* queued = gst_element_get_static_pad(queue, "src");
     if (!queued)
         return;
-    graph.streamEnds->WatchSound(branch.head, queued, planned);
+    graph.streamEnds->WatchSound(branch.head, queued, planned, EncoderLead(encoder));
     gst_object_unref(queued);
 }
 

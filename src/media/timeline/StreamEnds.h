@@ -25,8 +25,10 @@ public:
     void WatchVideo(GstPad* source);
     // Watches the sound entering its chain at `head` (the queue's input)
     // and leaving the queue at `queued`; `plannedEnd` is the running time at
-    // which the timeline ends.
-    void WatchSound(GstPad* head, GstPad* queued, GstClockTime plannedEnd);
+    // which the timeline ends. `lead` is the silence the encoder puts before
+    // the sound (its delay): that much of the sound's start is left out and
+    // the rest comes earlier by as much, so that it is heard with its picture.
+    void WatchSound(GstPad* head, GstPad* queued, GstClockTime plannedEnd, GstClockTime lead);
     // The conversion is being stopped: no further picture enters its chain,
     // and the sound ends with the last one that did.
     void Cut();
@@ -45,11 +47,19 @@ private:
     GstClockTime videoEnd_ = 0; // running time past the last picture
     GstClockTime cutAt_ = GST_CLOCK_TIME_NONE;
     GstClockTime plannedEnd_ = GST_CLOCK_TIME_NONE;
+    GstClockTime lead_ = 0;
     GstClockTime soundEnd_ = GST_CLOCK_TIME_NONE; // running time past the last sound in
 };
 
 // Watches the chain just linked to `branch` (whose first element is
-// `queue`) so that the sound written ends with the picture.
-void WatchStreamEnds(FilterGraph::Impl& graph, const GraphBranch& branch, GstElement* queue);
+// `queue`, and whose encoder is `encoder` or none) so that the sound written
+// starts and ends with the picture.
+void WatchStreamEnds(FilterGraph::Impl& graph, const GraphBranch& branch, GstElement* queue,
+                     GstElement* encoder);
+
+// The silence an encoder of sound puts before what it is given (its
+// priming), as decoders play it: 0 for encoders without one or whose
+// containers tell the decoder to skip it.
+GstClockTime EncoderLead(GstElement* encoder);
 
 } // namespace orvelin::media
