@@ -9,6 +9,7 @@
 #include "media/EncoderRegistry.h"
 #include "media/PlaybackGraph.h"
 #include "options/CompressorCatalog.h"
+#include "support/ConvertJob.h"
 #include "support/ConvertTestHost.h"
 #include "support/MediaFixtures.h"
 #include "support/TestEnv.h"
@@ -22,191 +23,12 @@
 #include <gtest/gtest.h>
 
 using namespace orvelin;
+using namespace orvelin::test;
 using namespace std::chrono_literals;
 
 namespace {
 
 constexpr media::REFERENCE_TIME kSecond = media::kUnitsPerSecond;
-constexpr int kBits = 8;
-
-// Frame n: the upper half holds n as eight black or white bars (lowest bit
-// on the left); the lower half is grey.
-QImage NumberedFrame(int n, int width, int height) {
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(QColor(128, 128, 128));
-    QPainter p(&image);
-    for (int bit = 0; bit < kBits; ++bit) {
-        const int x0 = bit * width / kBits;
-        const int x1 = (bit + 1) * width / kBits;
-        p.fillRect(x0, 0, x1 - x0, height / 2, (n >> bit) & 1 ? Qt::white : Qt::black);
-    }
-    return image;
-}
-
-// The number a frame carries; -1 when the bars cannot be read.
-int FrameNumber(const QImage& image) {
-    if (image.isNull())
-        return -1;
-    int n = 0;
-    for (int bit = 0; bit < kBits; ++bit) {
-        const int x = (2 * bit + 1) * image.width() / (2 * kBits);
-        const int gray = qGray(image.pixel(x, image.height() / 4));
-        if (gray > 90 && gray < 165)
-            return -1;
-        if (gray >= 165)
-            n |= 1 << bit;
-    }
-    return n;
-}
-
-class Sources {
-public:
-    static Sources& Get() {
-        static Sources sources;
-        return sources;
-    }
-    QString Path(const QString& name) const { return dir_.filePath(name); }
-
-    // Writes numbered frames as pictures (once per size and count) and
-    // gives the gst-launch source that plays them at `fps`.
-    QString NumberedSource(int frames, int width, int height, const QString& fps) {
-        const QString folder = Path(QString("frames-%1x%2-%3").arg(width).arg(height).arg(frames));
-        if (!QDir(folder).exists()) {
-            QDir().mkpath(folder);
-            for (int i = 0; i < frames; ++i)
-                NumberedFrame(i, width, height)
-                    .save(QString("%1/%2.png").arg(folder).arg(i, 5, 10, QChar('0')), "PNG");
-        }
-        return QString("multifilesrc location=\"%1/%05d.png\" index=0 stop-index=%2 "
-                       "caps=\"image/png,framerate=%3\" ! pngdec ! videoconvert ! "
-                       "video/x-raw,format=I420")
-            .arg(folder)
-            .arg(frames - 1)
-            .arg(fps);
-    }
-
-    // Runs a gst-launch description once for `name`; the path, or empty.
-    QString Make(const QString& name, const QString& description) {
-        const QString path = Path(name);
-        if (!QFile::exists(path)) {
-            QString log;
-            QString desc = description;
-            desc.replace("@OUT@", "\"" + path + "\"");
-            if (!test::RunGstLaunch(desc, &log, 120000)) {
-                ADD_FAILURE() << name.toStdString() << ": " << log.toStdString();
-                QFile::remove(path);
-                return {};
-            }
-        }
-        return path;
-    }
-
-    static QString Tone(double seconds, const QString& encoder, int freq = 440, int rate = 44100) {
-        const int buffers = static_cast<int>(seconds * rate / 1024 + 0.999);
-        return QString("audiotestsrc num-buffers=%1 samplesperbuffer=1024 freq=%2 ! "
-                       "audio/x-raw,rate=%4,channels=2 ! audioconvert ! %3 ! queue ")
-            .arg(buffers)
-            .arg(freq)
-            .arg(encoder)
-            .arg(rate);
-    }
-
-private:
-    QTemporaryDir dir_;
-};
-
-struct Job {
-    test::TestEnv env;
-    test::ConvertTestHost host{env.ui};
-    ConversionController controller{host};
-
-    // Opens `source` as Open Video does (the real probe), output into
-    // `outputName` in the container `format`.
-    Job(const QString& source, int32_t format, const QString& outputName) {
-        media::REFERENCE_TIME length = 0;
-        opened = ProbeVideo(env.ui, &host.owner, source, &length, host.state) == 1;
-        probedLength = length;
-        const double seconds = double(length / kSecond);
-        host.OpenVideo(source, seconds, host.state.sourceWidth, host.state.sourceHeight,
-                       host.state.sourceFrameRate, env.TempPath(outputName), format);
-    }
-    ~Job() { ReleaseSelectedCompressors(); }
-
-    void UseCompressors(const char* video, const char* audio) {
-        if (video) {
-            SelectedVideoCompressor() = media::BindCompressor(QString::fromLatin1(video));
-            ASSERT_TRUE(SelectedVideoCompressor()) << video;
-            host.state.output.useVideoCompressor = 1;
-        }
-        if (audio) {
-            SelectedAudioCompressor() = media::BindCompressor(QString::fromLatin1(audio));
-            ASSERT_TRUE(SelectedAudioCompressor()) << audio;
-            host.state.output.useAudioCompressor = 1;
-        }
-    }
-    bool Run() {
-        controller.OnConvertClicked();
-        if (!controller.Converting()) {
-            ADD_FAILURE() << "not started: " << env.ui.MessageTexts().join("|").toStdString();
-            return false;
-        }
-        const bool ended = test::WaitFor([&] { return !controller.Converting(); }, 60s);
-        EXPECT_TRUE(ended);
-        EXPECT_TRUE(host.status.startsWith("Done. ")) << host.status.toStdString();
-        return ended && host.status.startsWith("Done. ");
-    }
-    QString Output() const { return host.state.output.outputPath; }
-
-    bool opened = false;
-    media::REFERENCE_TIME probedLength = 0;
-};
-
-// The decoded frames of a file's video, in order.
-std::vector<QImage> Frames(const QString& path, const QString& folder, int count = -1) {
-    QDir().mkpath(folder);
-    QString log;
-    const QString pipeline =
-        QString("filesrc location=\"%1\" ! decodebin name=d d. ! video/x-raw ! queue ! "
-                "videoconvert ! video/x-raw,format=RGB ! pngenc snapshot=false ! "
-                "multifilesink location=\"%2/f%05d.png\"%3 d. ! audio/x-raw ! queue ! fakesink")
-            .arg(path, folder, count > 0 ? QString(" max-files=0") : QString());
-    EXPECT_TRUE(test::RunGstLaunch(pipeline, &log)) << log.toStdString();
-    std::vector<QImage> frames;
-    for (const QString& name : QDir(folder).entryList({"f*.png"}, QDir::Files, QDir::Name)) {
-        frames.push_back(QImage(folder + "/" + name));
-        if (count > 0 && int(frames.size()) >= count)
-            break;
-    }
-    return frames;
-}
-
-// The decoded sound of a file as 16-bit mono samples at 44.1 kHz.
-std::vector<int16_t> Sound(const QString& path, const QString& rawPath) {
-    QString log;
-    const QString pipeline =
-        QString("filesrc location=\"%1\" ! decodebin name=d d. ! audio/x-raw ! queue ! "
-                "audioconvert ! audioresample ! audio/x-raw,format=S16LE,channels=1,rate=44100 ! "
-                "filesink location=\"%2\" d. ! video/x-raw ! queue ! fakesink")
-            .arg(path, rawPath);
-    EXPECT_TRUE(test::RunGstLaunch(pipeline, &log)) << log.toStdString();
-    QFile file(rawPath);
-    std::vector<int16_t> samples;
-    if (!file.open(QIODevice::ReadOnly))
-        return samples;
-    const QByteArray bytes = file.readAll();
-    samples.resize(size_t(bytes.size()) / 2);
-    memcpy(samples.data(), bytes.constData(), samples.size() * 2);
-    return samples;
-}
-
-// The pitch of a stretch of samples, from its zero crossings.
-double Pitch(const std::vector<int16_t>& samples, size_t from, size_t count) {
-    int crossings = 0;
-    for (size_t i = from + 1; i < std::min(samples.size(), from + count); ++i)
-        if ((samples[i - 1] < 0) != (samples[i] < 0))
-            ++crossings;
-    return crossings / 2.0 / (double(count) / 44100.0);
-}
 
 QImage ShownFrame(media::PlaybackGraph& graph, media::REFERENCE_TIME at) {
     QImage shown;
@@ -250,6 +72,67 @@ TEST(ConvertSources, TwoSoundTracksConvertWithTheFirstOne) {
     const std::vector<int16_t> sound = Sound(job.Output(), job.env.TempPath("sound.raw"));
     ASSERT_GT(sound.size(), 44100u);
     EXPECT_NEAR(Pitch(sound, 4410, 22050), 440.0, 20.0);
+}
+
+namespace {
+
+// A copy of a Matroska file of `tracks` tracks in which only the `keep`-th
+// (counting from 0) is marked to be played by default. The multiplexer writes no
+// mark, which means "default" for every track; the name element of every
+// other track (53 6E, a few bytes) gives way to a "not default" mark
+// (88 81 00) and a void element filling the rest.
+QString MarkOnlyDefault(const QString& source, int tracks, int keep, const QString& target) {
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly))
+        return {};
+    QByteArray bytes = in.readAll();
+    const QByteArray name("\x53\x6e", 2);
+    int track = 0;
+    for (qsizetype at = bytes.indexOf(name); at >= 0 && track < tracks;
+         at = bytes.indexOf(name, at + 2), ++track) {
+        const int size = static_cast<unsigned char>(bytes[at + 2]) & 0x7f;
+        if (!(static_cast<unsigned char>(bytes[at + 2]) & 0x80) || size < 3)
+            return {};
+        if (track == keep)
+            continue;
+        QByteArray mark("\x88\x81\x00", 3);
+        mark += char(0xEC);
+        mark += char(0x80 | (size - 2));
+        mark += QByteArray(size - 2, '\0');
+        bytes.replace(at, 3 + size, mark);
+    }
+    QFile out(target);
+    if (track < tracks || !out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size())
+        return {};
+    return target;
+}
+
+} // namespace
+
+TEST(ConvertSources, SoundTrackMarkedDefaultIsTheOneConverted) {
+    Sources& s = Sources::Get();
+    const QString plain =
+        s.Make("two-tracks.mkv",
+               s.NumberedSource(50, 160, 120, "25/1") +
+                   " ! x264enc speed-preset=ultrafast key-int-max=25 ! h264parse ! queue ! "
+                   "matroskamux name=mux ! filesink location=@OUT@ " +
+                   Sources::Tone(2.0, "vorbisenc", 440) + "! mux. " +
+                   Sources::Tone(2.0, "vorbisenc", 1000) + "! mux. ");
+    ASSERT_FALSE(plain.isEmpty());
+    // Tracks: 0 video, 1 the 440 Hz sound, 2 the 1000 Hz sound.
+    const QString source = MarkOnlyDefault(plain, 3, 2, s.Path("second-default.mkv"));
+    ASSERT_FALSE(source.isEmpty());
+    ASSERT_EQ(test::Discover(source).audioStreams, 2);
+    Job job(source, kContainerMkv, "second-default-out.mkv");
+    ASSERT_TRUE(job.opened);
+    job.UseCompressors("x264enc", "vorbisenc");
+    ASSERT_TRUE(job.Run()) << job.env.ui.MessageTexts().join("|").toStdString();
+    const test::MediaFacts facts = test::Discover(job.Output());
+    EXPECT_EQ(facts.audioStreams, 1);
+    EXPECT_NEAR(facts.durationSeconds, 2.0, 0.06);
+    const std::vector<int16_t> sound = Sound(job.Output(), job.env.TempPath("sound.raw"));
+    ASSERT_GT(sound.size(), 44100u);
+    EXPECT_NEAR(Pitch(sound, 4410, 22050), 1000.0, 20.0);
 }
 
 namespace {

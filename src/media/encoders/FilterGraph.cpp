@@ -2,6 +2,7 @@
 
 #include "media/ErrorText.h"
 #include "media/encoders/FilterGraphImpl.h"
+#include "media/timeline/StreamEnds.h"
 
 namespace orvelin::media {
 
@@ -235,6 +236,8 @@ void FilterGraph::Impl::Finish() {
     // ended after what it already holds, as soon as nothing is on its way
     // into it. Ending the chains one by one could wait for ever: a full
     // video chain may wait for the multiplexer, which waits for sound.
+    if (streamEnds)
+        streamEnds->Cut();
     std::vector<std::pair<GstPad*, gulong>> drops;
     for (GraphBranch& b : branches) {
         if (!b.source || !b.head)

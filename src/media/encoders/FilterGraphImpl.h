@@ -13,6 +13,8 @@
 
 namespace orvelin::media {
 
+class StreamEnds;
+
 // One output of the timeline (a group) and the chain that takes it.
 struct GraphBranch {
     GstPad* source = nullptr; // the timeline's pad of the group (reference held)
@@ -35,6 +37,8 @@ struct FilterGraph::Impl {
     std::vector<GraphFilterEntry> filters;
     WatchedStreams sources; // the streams the timeline's clips decode
     GraphEventQueue events;
+    // Keeps the sound ending with the picture (file outputs only).
+    std::shared_ptr<StreamEnds> streamEnds;
 
     mutable std::mutex mutex;
     std::condition_variable changed;

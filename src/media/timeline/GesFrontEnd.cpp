@@ -7,6 +7,7 @@
 #include "media/TransitionPatterns.h"
 #include "media/playback/StreamStart.h"
 #include "media/playback/VideoPlacement.h"
+#include "media/timeline/MarkedStreams.h"
 
 #include <QFileInfo>
 #include <algorithm>
@@ -119,7 +120,8 @@ struct StreamFacts {
     bool hasVideo = false;
     bool hasAudio = false;
     VideoFacts video;
-    // The first stream of each kind, in the order the container gives them.
+    // The stream of each kind that is played: the first video stream, and
+    // the sound track the container marks as default (else the first).
     QByteArray videoStream;
     QByteArray audioStream;
 };
@@ -132,7 +134,21 @@ QByteArray streamId(GList* streams) {
     return id ? QByteArray(id) : QByteArray();
 }
 
-StreamFacts streamFacts(GESUriClipAsset* asset) {
+// Of several sound tracks, the one the container marks as default.
+QByteArray defaultSoundStream(GList* audios, const QString& path) {
+    std::vector<QByteArray> ids;
+    for (GList* l = audios; l; l = l->next) {
+        const gchar* id =
+            gst_discoverer_stream_info_get_stream_id(GST_DISCOVERER_STREAM_INFO(l->data));
+        if (id)
+            ids.emplace_back(id);
+    }
+    if (ids.size() < 2)
+        return streamId(audios);
+    return ChooseMarkedStream(ids, ReadStreamMarks(path, std::chrono::seconds(5)));
+}
+
+StreamFacts streamFacts(GESUriClipAsset* asset, const QString& path, bool forSound) {
     StreamFacts facts;
     GstDiscovererInfo* info = ges_uri_clip_asset_get_info(asset);
     if (!info)
@@ -141,7 +157,7 @@ StreamFacts streamFacts(GESUriClipAsset* asset) {
     GList* audios = gst_discoverer_info_get_audio_streams(info);
     facts.hasAudio = audios != nullptr;
     facts.videoStream = streamId(videos);
-    facts.audioStream = streamId(audios);
+    facts.audioStream = forSound ? defaultSoundStream(audios, path) : streamId(audios);
     if (videos) {
         auto* v = static_cast<GstDiscovererVideoInfo*>(videos->data);
         facts.hasVideo = true;
@@ -266,8 +282,8 @@ HRESULT Builder::AddSource(const TimelineGroup& group, const GroupMediaType& typ
         return RecordError(VFW_E_CANNOT_LOAD_SOURCE_FILTER,
                            QStringLiteral("%1 cannot be read: %2").arg(name, why));
     }
-    const StreamFacts facts = streamFacts(asset);
     const MediaMajorType kind = type.majortype;
+    const StreamFacts facts = streamFacts(asset, source.MediaName(), kind == MediaMajorType::Audio);
     if ((kind == MediaMajorType::Video && !facts.hasVideo) ||
         (kind == MediaMajorType::Audio && !facts.hasAudio)) {
         gst_object_unref(asset);

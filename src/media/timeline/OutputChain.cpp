@@ -2,6 +2,7 @@
 
 #include "media/ErrorText.h"
 #include "media/playback/PlaybackSinks.h"
+#include "media/timeline/StreamEnds.h"
 
 #include <algorithm>
 #include <cstring>
@@ -116,6 +117,21 @@ const char* parserFor(GstElement* encoder) {
         gst_object_unref(factory);
     }
     return parser;
+}
+
+// AVI keeps no presentation times and players place MP4 pictures that are
+// stored out of order differently (one frame or more apart): pictures are
+// written in the order they are shown.
+void withoutReordering(GstElement* encoder) {
+    for (const char* property : {"bframes", "max-bframes"}) {
+        GParamSpec* spec = g_object_class_find_property(G_OBJECT_GET_CLASS(encoder), property);
+        if (spec && (spec->flags & G_PARAM_WRITABLE) &&
+            G_PARAM_SPEC_VALUE_TYPE(spec) == G_TYPE_UINT)
+            g_object_set(encoder, property, 0u, nullptr);
+        else if (spec && (spec->flags & G_PARAM_WRITABLE) &&
+                 G_PARAM_SPEC_VALUE_TYPE(spec) == G_TYPE_INT)
+            g_object_set(encoder, property, 0, nullptr);
+    }
 }
 
 bool canFeed(GstPad* src, GstPad* sink) {
@@ -266,6 +282,9 @@ HRESULT LinkGroupOutput(FilterGraph::Impl& graph, int32_t group, GstElement* com
         g_object_set(chain.back(), "caps", caps, nullptr);
         gst_caps_unref(caps);
     }
+    if (video && compressor &&
+        (muxFactory == QLatin1String("avimux") || muxFactory == QLatin1String("mp4mux")))
+        withoutReordering(findEncoder(compressor));
     if (compressor) {
         chain.push_back(compressor);
         if (!packaged) {
@@ -339,6 +358,9 @@ HRESULT LinkGroupOutput(FilterGraph::Impl& graph, int32_t group, GstElement* com
     branch.head = head;
     branch.writtenWidth = writtenWidth;
     branch.writtenHeight = writtenHeight;
+    if (mux)
+        WatchStreamEnds(graph, branch, chain.front(),
+                        compressor ? findEncoder(compressor) : nullptr);
     build.Commit();
     return S_OK;
 }
