@@ -276,7 +276,7 @@ int ConversionController::ProgressPercent() const {
     return static_cast<int>(std::clamp<REFERENCE_TIME>(done * 100 / length, 0, 100));
 }
 
-void ConversionController::EndJob(const QString& statusText) {
+QString ConversionController::EndJob(QString statusText, bool succeeded) {
     MainState& state = host_.State();
     progressTimer_.stop();
     if (job_.mediaControl)
@@ -289,13 +289,21 @@ void ConversionController::EndJob(const QString& statusText) {
         job_.renderEngine->ScrapIt();
     job_.renderEngine.reset();
     job_.timeline.reset();
+    // The written file becomes the output only now that the graph has let
+    // go of it; a job that ended in an error leaves nothing behind.
+    const QString problem = FinishFiles(succeeded);
+    if (!problem.isEmpty()) {
+        statusText = FailedText(problem);
+        succeeded = false;
+    }
     state.converting = 0;
     host_.SetConvertButtonText(LanguagePack::Instance().GetDialogTextOrString(IDS_CONVERT));
     state.elapsedSeconds = 0;
     host_.SetStatusText(statusText);
     host_.EnableEditControls();
     host_.ShowConversionProgress(-1);
-    host_.ConversionEnded(statusText);
+    host_.ConversionEnded(statusText, succeeded);
+    return problem;
 }
 
 HRESULT ConversionController::StopConversion() {
@@ -305,14 +313,12 @@ HRESULT ConversionController::StopConversion() {
     // The Done line states the size written, which an encoder of 4:2:0
     // pictures may have made even.
     const bool known = writtenWidth_ > 0 && writtenHeight_ > 0;
-    EndJob(DoneText(out.outputPath, known ? writtenWidth_ : out.outputWidth,
-                    known ? writtenHeight_ : out.outputHeight));
     // A stopped job keeps what it wrote so far.
-    const QString problem = FinishFiles(true);
-    if (!problem.isEmpty()) {
-        host_.SetStatusText(FailedText(problem));
+    const QString problem = EndJob(DoneText(out.outputPath, known ? writtenWidth_ : out.outputWidth,
+                                            known ? writtenHeight_ : out.outputHeight),
+                                   true);
+    if (!problem.isEmpty())
         host_.Ui().FrameworkMessageBox(host_.OwnerWidget(), problem);
-    }
     return S_OK;
 }
 
@@ -330,8 +336,7 @@ HRESULT ConversionController::OnGraphNotify() {
             // The graph cannot go on: the job ends, and the error is said
             // instead of "Done".
             const QString text = event.text.isEmpty() ? media::GetErrorText(event.hr) : event.text;
-            EndJob(FailedText(text));
-            FinishFiles(false); // a failed file is no output
+            EndJob(FailedText(text), false); // a failed file is no output
             host_.Ui().FrameworkMessageBox(host_.OwnerWidget(), text);
             last = event.hr;
         }

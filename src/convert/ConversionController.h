@@ -67,8 +67,11 @@ private:
     void OnPreviewGraphNotify();
     void DiscardPreviewObjects();
     void EnterRunningState();
-    // Tears the job down; `statusText` goes to the status line.
-    void EndJob(const QString& statusText);
+    // Tears the job down and finishes its files (kept when `succeeded`);
+    // `statusText` goes to the status line, unless the written file cannot
+    // become the output: then the job has failed after all, and that
+    // problem is the answer (empty otherwise).
+    QString EndJob(QString statusText, bool succeeded);
     bool ConfirmReplace(bool* replace);
     void AskFrameRate();
     bool ConfirmNoCompressor();

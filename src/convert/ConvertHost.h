@@ -44,8 +44,12 @@ public:
     // How much of the marked stretch is converted, 0..100, once a second
     // while a job runs; -1 when the job has ended.
     virtual void ShowConversionProgress(int percent) { (void)percent; }
-    // A job has ended; `statusText` is what the status line now says.
-    virtual void ConversionEnded(const QString& statusText) { (void)statusText; }
+    // A job has ended, with its file written (`succeeded`) or not;
+    // `statusText` is what the status line now says, in the user's language.
+    virtual void ConversionEnded(const QString& statusText, bool succeeded) {
+        (void)statusText;
+        (void)succeeded;
+    }
     // The caption of the timeline Preview button (control 1019).
     virtual void SetTimelinePreviewButtonText(const QString& text) { (void)text; }
 

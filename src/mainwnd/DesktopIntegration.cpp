@@ -78,13 +78,14 @@ void MainDialog::ShowConversionProgress(int percent) {
     CurrentDesktopSession().SetProgress(percent / 100.0);
 }
 
-void MainDialog::ConversionEnded(const QString& statusText) {
+void MainDialog::ConversionEnded(const QString& statusText, bool succeeded) {
     if (isActiveWindow())
         return;
+    // The status text may be in any language; only the job knows whether it
+    // succeeded.
     const QString file = QFileInfo(state_.output.outputPath).fileName();
-    const bool done = statusText.startsWith(QStringLiteral("Done"));
-    CurrentDesktopSession().Notify(done ? QStringLiteral("Conversion done: %1").arg(file)
-                                        : QStringLiteral("Conversion failed: %1").arg(file),
+    CurrentDesktopSession().Notify(succeeded ? QStringLiteral("Conversion done: %1").arg(file)
+                                             : QStringLiteral("Conversion failed: %1").arg(file),
                                    statusText);
 }
 

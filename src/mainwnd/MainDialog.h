@@ -63,7 +63,7 @@ public:
     // The percentage in the title and the desktop's task-bar progress.
     void ShowConversionProgress(int percent) override;
     // A notification when the job ends while the window is not active.
-    void ConversionEnded(const QString& statusText) override;
+    void ConversionEnded(const QString& statusText, bool succeeded) override;
     ConversionController& Conversion() { return *conversion_; }
     void ClosePreview();
     void RefreshOutputInfo();

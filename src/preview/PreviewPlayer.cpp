@@ -270,17 +270,24 @@ void PreviewPlayer::StepFrames(int frames) {
     REFERENCE_TIME now = 0;
     if (Failed(graph_->GetCurrentPosition(&now)))
         return;
-    // Frame k starts at k × period; the shown frame is the one whose time
+    // Frame k starts near k × period; the shown frame is the one whose time
     // span holds the position (a seek may have landed inside it).
     const double units = period * media::kUnitsPerSecond;
     const long long shown = static_cast<long long>(std::floor((now + units / 1000.0) / units));
     const long long target = std::max(0LL, shown + frames);
     REFERENCE_TIME stop = 0;
     graph_->GetStopPosition(&stop);
-    REFERENCE_TIME time = static_cast<REFERENCE_TIME>(std::llround(target * units));
+    const REFERENCE_TIME time = static_cast<REFERENCE_TIME>(std::llround(target * units));
     if (stop > 0 && time >= stop)
         return; // already on the last frame
-    SeekTo(time);
+    if (frames > 0) {
+        // Forward the decoder steps to the next frame itself, which is the
+        // file's next frame also where frames last unequally long.
+        graph_->StepForward(static_cast<uint32_t>(frames));
+    } else {
+        // Back there is no step: an accurate seek to the frame's start.
+        SeekTo(time);
+    }
     PollPosition();
 }
 
