@@ -87,9 +87,7 @@ void onParsedPad(GstElement* parser, GstPad* pad, gpointer data) {
         const GstStructure* s = caps ? gst_caps_get_structure(caps, 0) : nullptr;
         auto* tap = new StreamTap{scanning};
         tap->headersInCaps = s && gst_structure_has_field(s, "streamheader");
-        // Motion JPEG (camera and webcam video) comes out as pictures.
-        const gchar* name = s ? gst_structure_get_name(s) : "";
-        if (g_str_has_prefix(name, "video/") || g_str_equal(name, "image/jpeg")) {
+        if (s && g_str_has_prefix(gst_structure_get_name(s), "video/")) {
             std::lock_guard lock(scanning->mutex);
             tap->countFrames = !scanning->videoLinked;
             scanning->videoLinked = true;
