@@ -475,11 +475,14 @@ HRESULT GstPlaybackGraph::StepForward(uint32_t frames) {
     // come in either order), or when the step ran into the end.
     bool stepped = false;
     bool atEnd = false;
+    QString failure;
     for (;;) {
         {
             std::unique_lock lock(bus_->mutex);
-            if (bus_->failed)
+            if (bus_->failed) {
+                failure = bus_->errorText;
                 break;
+            }
             stepped = bus_->stepsDone > mark;
             atEnd = stepped && bus_->stepReachedEnd;
             if (!stepped)
@@ -490,6 +493,10 @@ HRESULT GstPlaybackGraph::StepForward(uint32_t frames) {
             break;
         if (stepped)
             std::this_thread::sleep_for(kStepLook);
+    }
+    if (!failure.isEmpty()) {
+        lastError_ = failure;
+        return E_FAIL;
     }
     if (!stepped) {
         lastError_ = QStringLiteral("The video did not step to its next frame.");
