@@ -15,6 +15,12 @@ fail() { echo "install check: $*" >&2; exit 1; }
 home="$(dirname "$(readlink -f "$prefix/bin/orvelin")")"
 [ "$home" = "$(readlink -f "$prefix/lib/orvelin")" ] || fail "bin/orvelin does not lead to lib/orvelin"
 "$prefix/bin/orvelin" --version | grep -q '^orvelin [0-9]' || fail "--version"
+# A wrong option gets the usage and status 2, also where no display can be
+# opened (the window system is not started for it).
+status=0
+usage="$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$prefix/bin/orvelin" --bogus 2>&1 >/dev/null)" || status=$?
+[ "$status" = 2 ] || fail "--bogus without a display ended with status $status: $usage"
+grep -q '^Usage: orvelin' <<<"$usage" || fail "--bogus printed no usage: $usage"
 if [ -d "$src/language" ]; then
     [ -f "$home/language/English.ini" ] || fail "language/English.ini not beside the program"
     # The base-folder rule prefers the parent's language folder; it must not

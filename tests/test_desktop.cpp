@@ -6,19 +6,25 @@
 #include "app/SettingsStore.h"
 #include "app/exe/CommandLine.h"
 #include "app/exe/ConverterApp.h"
+#include "controls/HyperlinkLabel.h"
 #include "convert/ConversionController.h"
 #include "lang/BuiltinStrings.h"
 #include "lang/LanguagePack.h"
+#include "mainwnd/AboutDialog.h"
 #include "mainwnd/ControlIds.h"
 #include "mainwnd/MainDialog.h"
 #include "options/CompressorCatalog.h"
+#include "options/OutputOptionsDialog.h"
 #include "preview/PreviewPlayer.h"
 #include "preview/PreviewWindow.h"
+#include "support/LanguageFixtures.h"
+#include "support/ListCompressorSource.h"
 #include "support/MediaFixtures.h"
 #include "support/TestEnv.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
+#include <QApplication>
 #include <QDir>
 #include <QMimeData>
 #include <QRegularExpression>
@@ -58,6 +64,60 @@ std::unique_ptr<QMimeData> FileDrop(const QStringList& paths) {
     return mime;
 }
 
+// What a screen reader says for `w`: its accessible name, or else the text
+// of the label it is labelled by (how fields are named on Linux).
+QString SpokenName(QWidget* w) {
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+    if (!a)
+        return {};
+    const QString name = a->text(QAccessible::Name);
+    if (!name.trimmed().isEmpty())
+        return name;
+    for (const auto& relation : a->relations(QAccessible::Label)) {
+        if (relation.first && !relation.first->text(QAccessible::Name).trimmed().isEmpty())
+            return relation.first->text(QAccessible::Name);
+    }
+    return {};
+}
+
+// Every shown control of `window` has a name.
+void ExpectEveryControlNamed(QWidget* window) {
+    for (QWidget* w : window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (!w->isVisible() || w->isWindow())
+            continue;
+        EXPECT_FALSE(SpokenName(w).trimmed().isEmpty())
+            << window->metaObject()->className() << " control " << w->property("controlId").toInt()
+            << " (" << w->metaObject()->className() << ") has no name";
+    }
+}
+
+// Tab reaches every shown control of `window` that takes it, once round, top
+// row first and each row from left to right. Answers the order.
+QList<QWidget*> ExpectTabFollowsLayout(QWidget* window) {
+    QList<QWidget*> order;
+    for (QWidget* w = window->nextInFocusChain(); w && w != window; w = w->nextInFocusChain()) {
+        if (w->parentWidget() == window && w->isVisible() && (w->focusPolicy() & Qt::TabFocus))
+            order << w;
+    }
+    int tabbable = 0;
+    for (QWidget* w : window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        tabbable += w->isVisible() && (w->focusPolicy() & Qt::TabFocus) ? 1 : 0;
+    EXPECT_EQ(order.size(), tabbable);
+    const int slack = std::max(1, window->fontMetrics().height() / 2);
+    for (qsizetype i = 1; i < order.size(); ++i) {
+        const QRect a = order[i - 1]->geometry();
+        const QRect b = order[i]->geometry();
+        const bool nextRow = b.top() - a.top() >= slack;
+        const bool sameRowOnTheRight = std::abs(b.top() - a.top()) < slack && b.left() > a.left();
+        EXPECT_TRUE(nextRow || sameRowOnTheRight)
+            << window->metaObject()->className() << ": Tab goes from control "
+            << order[i - 1]->property("controlId").toInt() << " at (" << a.left() << "," << a.top()
+            << ") to control " << order[i]->property("controlId").toInt() << " at (" << b.left()
+            << "," << b.top() << ")";
+    }
+    return order;
+}
+
 void Drop(QWidget* target, const QMimeData* mime, bool* enterAccepted = nullptr) {
     QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(target, &enter);
@@ -86,6 +146,24 @@ TEST(CommandLine, OneFileHelpVersionAndNothingElse) {
     EXPECT_EQ(ParseCommandLine({"a.mkv", "b.mkv"}).action, CommandLine::Error);
     EXPECT_EQ(ParseCommandLine({"http://example.com/a.mkv"}).action, CommandLine::Run);
     EXPECT_TRUE(VersionText().startsWith("orvelin "));
+}
+
+TEST(CommandLine, ToolkitOptionsAreLeftToQtAndWrongOnesAreSeenBeforeIt) {
+    // Read before Qt starts: Qt's options with their values are not the
+    // program's, with one dash or two.
+    EXPECT_EQ(WithoutToolkitOptions({"-platform", "offscreen", "--style", "Fusion", "-reverse",
+                                     "-stylesheet=a.qss", "clip.mkv"}),
+              QStringList{"clip.mkv"});
+    EXPECT_EQ(ParseCommandLine(WithoutToolkitOptions({"-display", ":0", "clip.mkv"})).fileToOpen,
+              QDir::current().absoluteFilePath("clip.mkv"));
+    // After "--" everything is a file name, even what looks like Qt's.
+    EXPECT_EQ(WithoutToolkitOptions({"--", "-platform"}), (QStringList{"--", "-platform"}));
+    const CommandLine bogus =
+        ParseCommandLine(WithoutToolkitOptions({"-platform", "xcb", "--bogus"}));
+    EXPECT_EQ(bogus.action, CommandLine::Error);
+    EXPECT_TRUE(bogus.error.contains("--bogus"));
+    EXPECT_EQ(ParseCommandLine(WithoutToolkitOptions({"--style", "Fusion", "--help"})).action,
+              CommandLine::PrintHelp);
 }
 
 TEST(CommandLineOpen, TheFileOpensThroughOpenVideoOnceTheWindowIsUp) {
@@ -234,6 +312,68 @@ TEST(ConversionProgress, TheTitleAndTaskBarShowThePercentageAndAreClearedAtTheEn
     SetDesktopSession(nullptr);
 }
 
+TEST(ConversionNotice, SaysDoneOrFailedWhateverLanguageTheStatusLineIsIn) {
+    TestEnv env;
+    PackFolder packs;
+    LanguagePack::Instance().Attach(env.settings.get(), &env.ui);
+    packs.Write("German", Encode("[STRING]\nIDS_MESSAGE_CONVERSION_DONE=Fertig\n", "CP1252"));
+    ASSERT_TRUE(packs.Init("German"));
+    RecordingSession session;
+    SetDesktopSession(&session);
+    MediaSpec spec;
+    spec.width = 96;
+    spec.height = 64;
+    spec.seconds = 1.0;
+    spec.audio = false;
+    const QString source = SharedMedia("notice clip.mkv", spec);
+    ASSERT_FALSE(source.isEmpty());
+    env.settings->WriteString("Settings", "OutputName", env.TempPath("ausgabe.mkv"));
+    {
+        MainDialog dialog(*env.context);
+        dialog.show();
+        env.ui.fileAnswers.push_back(source);
+        dialog.OpenVideo();
+        ASSERT_EQ(dialog.State().itemCount, 1);
+        // The user looks at another window while the job runs.
+        QWidget elsewhere;
+        elsewhere.show();
+        QApplication::setActiveWindow(&elsewhere);
+        ASSERT_TRUE(WaitFor([&] { return !dialog.isActiveWindow(); }));
+
+        SelectedVideoCompressor() = media::Filter::Create("x264enc");
+        ASSERT_TRUE(SelectedVideoCompressor());
+        dialog.State().output.useVideoCompressor = 1;
+        auto* convert = qobject_cast<QAbstractButton*>(dialog.Control(IDC_BUTTON_CONVERT));
+        convert->click();
+        ASSERT_EQ(dialog.State().converting, 1) << env.ui.MessageTexts().join("|").toStdString();
+        ASSERT_TRUE(
+            WaitFor([&] { return dialog.State().converting == 0; }, std::chrono::seconds(60)));
+        ASSERT_TRUE(dialog.ControlText(IDC_STATIC_OUTPUT_INFO).startsWith("Fertig"))
+            << dialog.ControlText(IDC_STATIC_OUTPUT_INFO).toStdString();
+        ASSERT_EQ(session.notices.size(), 1);
+        EXPECT_TRUE(session.notices[0].startsWith("Conversion done: ausgabe.mkv|Fertig"))
+            << session.notices[0].toStdString();
+
+        // A compressor that breaks down after a few frames fails the job.
+        auto failing = media::Filter::Create("identity");
+        ASSERT_TRUE(failing);
+        ASSERT_EQ(failing->SetProperty("error-after", "5"), media::S_OK);
+        SelectedVideoCompressor() = failing;
+        env.ui.Clear();
+        env.ui.messageAnswers = {IdYes}; // replace the file of the first run
+        convert->click();
+        ASSERT_EQ(dialog.State().converting, 1) << env.ui.MessageTexts().join("|").toStdString();
+        ASSERT_TRUE(
+            WaitFor([&] { return dialog.State().converting == 0; }, std::chrono::seconds(60)));
+        ASSERT_EQ(session.notices.size(), 2);
+        EXPECT_TRUE(session.notices[1].startsWith("Conversion failed: ausgabe.mkv|"))
+            << session.notices[1].toStdString();
+        EXPECT_FALSE(session.notices[1].contains("Fertig"));
+        ReleaseSelectedCompressors();
+    }
+    SetDesktopSession(nullptr);
+}
+
 TEST(FrameStepping, ArrowsStepThePausedPreviewFrameByFrame) {
     TestEnv env;
     QTemporaryDir dir;
@@ -299,6 +439,111 @@ TEST(FrameStepping, ArrowsStepThePausedPreviewFrameByFrame) {
     player.StepFrames(1);
     EXPECT_EQ(reports.size(), seen);
     player.Close();
+}
+
+TEST(FrameStepping, AStepForwardLandsOnTheNextFrameWhereFramesLastUnequallyLong) {
+    TestEnv env;
+    QTemporaryDir dir;
+    const QString clip = dir.filePath("variable.mkv");
+    // Ten frames of 40 ms, then ten of 100 ms: the mean period (70 ms) is
+    // the length of none of them.
+    QString log;
+    ASSERT_TRUE(MakeVariableRateMedia(clip, Container::Mkv, 10, 25, 10, 10, &log))
+        << log.toStdString();
+    QWidget owner;
+    owner.show();
+    PreviewPlayer player(*env.context, &owner);
+    std::vector<qint64> reports;
+    QObject::connect(&player, &PreviewPlayer::positionMessage, &player,
+                     [&](qint64 current, qint64) { reports.push_back(current); });
+    player.SetFileName(clip);
+    ASSERT_EQ(player.OpenFile(), 1);
+    auto shownAt = [&](qint64 time) {
+        return WaitFor([&] { return player.Graph()->LastFrameTime() == time; });
+    };
+    constexpr qint64 ms = 10'000;
+    player.SeekTo(360 * ms);
+    ASSERT_TRUE(shownAt(360 * ms)) << player.Graph()->LastFrameTime();
+    for (const qint64 next : {400 * ms, 500 * ms, 600 * ms}) {
+        player.StepFrames(1);
+        ASSERT_FALSE(reports.empty());
+        EXPECT_EQ(reports.back(), next);
+        EXPECT_EQ(player.CurrentPosition(), next);
+        EXPECT_TRUE(shownAt(next)) << player.Graph()->LastFrameTime();
+    }
+    // Playing on from a stepped frame runs to the end.
+    player.Play();
+    EXPECT_TRUE(WaitFor([&] { return player.Graph()->LastFrameTime() == 1300 * ms; }));
+    player.Close();
+}
+
+TEST(FrameStepping, AVideoWithSoundStepsToo) {
+    // The sound follows the picture's step; it must not hold the step up.
+    TestEnv env;
+    MediaSpec spec;
+    spec.width = 96;
+    spec.height = 64;
+    const QString clip = SharedMedia("stepping with sound.mkv", spec);
+    ASSERT_FALSE(clip.isEmpty());
+    QWidget owner;
+    owner.show();
+    PreviewPlayer player(*env.context, &owner);
+    player.SetFileName(clip);
+    ASSERT_EQ(player.OpenFile(), 1);
+    ASSERT_TRUE(player.Graph()->HasAudio());
+    ASSERT_TRUE(WaitFor([&] { return player.Graph()->LastFrameTime() == 0; }));
+    for (qint64 k = 1; k <= 3; ++k) {
+        player.StepFrames(1);
+        EXPECT_EQ(player.CurrentPosition(), k * 400'000);
+        EXPECT_TRUE(WaitFor([&] { return player.Graph()->LastFrameTime() == k * 400'000; }));
+    }
+    player.Play();
+    EXPECT_TRUE(WaitFor([&] { return player.CurrentPosition() > 10 * 400'000; }));
+    player.Close();
+}
+
+TEST(Accessibility, TheAboutBoxOptionsDialogAndPreviewNameEveryControlAndTabDownTheLayout) {
+    TestEnv env;
+    {
+        AboutDialog about(env.ui);
+        about.show();
+        ExpectEveryControlNamed(&about);
+        const QList<QWidget*> order = ExpectTabFollowsLayout(&about);
+        EXPECT_EQ(order, (QList<QWidget*>{about.HomepageLink(), about.ContactLink(),
+                                          about.Control(AboutDialog::IDOK_BUTTON)}));
+    }
+    {
+        test::ListCompressorSource compressors;
+        compressors.video = {test::Device("x264enc", "x264 H.264 Encoder")};
+        compressors.audio = {test::Device("vorbisenc", "Vorbis audio encoder")};
+        OutputSettings settings;
+        settings.outputPath = env.TempPath("clip.mkv");
+        OutputOptionsSource noVideo;
+        OutputOptionsDialog options(*env.context, settings, noVideo, nullptr, compressors);
+        options.show();
+        ExpectEveryControlNamed(&options);
+        const QList<QWidget*> order = ExpectTabFollowsLayout(&options);
+        ASSERT_FALSE(order.isEmpty());
+        EXPECT_EQ(order.first(), options.Control(OutputOptionsDialog::IDC_EDIT_OUTPUT_FILE));
+        ReleaseSelectedCompressors();
+    }
+    {
+        MediaSpec spec;
+        spec.width = 96;
+        spec.height = 64;
+        spec.seconds = 1.0;
+        const QString clip = SharedMedia("named preview clip.mkv", spec);
+        QWidget owner;
+        owner.show();
+        PreviewPlayer player(*env.context, &owner);
+        player.SetFileName(clip);
+        ASSERT_EQ(player.OpenFile(), 1);
+        ASSERT_NE(player.Window(), nullptr);
+        EXPECT_EQ(SpokenName(player.Window()), "Video preview");
+        ExpectEveryControlNamed(player.Window());
+        ExpectTabFollowsLayout(player.Window());
+        player.Close();
+    }
 }
 
 TEST(Accessibility, EveryShownControlHasANameAndTabFollowsTheLayout) {

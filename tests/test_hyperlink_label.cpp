@@ -5,11 +5,14 @@
 #include "controls/HyperlinkLabel.h"
 #include "support/TestEnv.h"
 
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QCursor>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QTest>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -203,6 +206,59 @@ TEST(HyperlinkLabel, ASuccessfulClickTurnsVisitedAndHoverStillWins) {
     QTest::mousePress(w.label, Qt::LeftButton, {}, QPoint(5, 5));
     QTest::mouseRelease(w.label, Qt::LeftButton, {}, QPoint(300, 5));
     EXPECT_EQ(env.ui.calls.size(), 1u);
+}
+
+TEST(HyperlinkLabel, TabReachesItAndEnterOrSpaceOpensIt) {
+    TestEnv env;
+    LabelWindow w(env.ui);
+    auto* before = new QPushButton("Before", &w.window);
+    before->setGeometry(20, 100, 80, 30);
+    QWidget::setTabOrder(before, w.label);
+    w.label->SetURL(kTarget);
+    w.label->Attach();
+    w.Show();
+    before->setFocus();
+    QTest::keyClick(before, Qt::Key_Tab);
+    ASSERT_TRUE(w.label->hasFocus());
+    QTest::keyClick(w.label, Qt::Key_Return);
+    ASSERT_EQ(env.ui.calls.size(), 1u);
+    EXPECT_EQ(env.ui.calls[0].text, kTarget);
+    EXPECT_TRUE(w.label->IsVisited());
+    QTest::keyClick(w.label, Qt::Key_Space);
+    QTest::keyClick(w.label, Qt::Key_Enter);
+    EXPECT_EQ(env.ui.calls.size(), 3u);
+    // Other keys do nothing.
+    QTest::keyClick(w.label, Qt::Key_A);
+    EXPECT_EQ(env.ui.calls.size(), 3u);
+    // A failure by keyboard is told as one by the mouse.
+    env.ui.urlResult = false;
+    QTest::keyClick(w.label, Qt::Key_Return);
+    ASSERT_EQ(env.ui.MessageTexts().size(), 1);
+    EXPECT_TRUE(env.ui.MessageTexts()[0].startsWith("Unable to open hyperlink:"));
+}
+
+TEST(HyperlinkLabel, ScreenReadersSeeALinkNamedByItsText) {
+    TestEnv env;
+    LabelWindow w(env.ui);
+    w.label->SetURL(kTarget);
+    w.label->Attach();
+    w.Show();
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w.label);
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->role(), QAccessible::Link);
+    EXPECT_EQ(a->text(QAccessible::Name), "Visit us");
+    EXPECT_EQ(a->text(QAccessible::Value), kTarget);
+    EXPECT_TRUE(a->state().focusable);
+    EXPECT_FALSE(a->state().traversed);
+    QAccessibleActionInterface* actions = a->actionInterface();
+    ASSERT_NE(actions, nullptr);
+    ASSERT_TRUE(actions->actionNames().contains(QAccessibleActionInterface::pressAction()));
+    actions->doAction(QAccessibleActionInterface::pressAction());
+    ASSERT_EQ(env.ui.calls.size(), 1u);
+    EXPECT_TRUE(a->state().traversed);
+    // The name follows the text (a language pack may change it).
+    w.label->setText("Besuchen Sie uns");
+    EXPECT_EQ(a->text(QAccessible::Name), "Besuchen Sie uns");
 }
 
 TEST(HyperlinkLabel, FallsBackToTheBrowserRegisteredForWebPages) {

@@ -2,23 +2,82 @@
 
 #include "app/UiServices.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QCursor>
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QProcess>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
 
 #include <array>
 #include <utility>
 
 namespace orvelin {
 
+// What screen readers see of the label: a link, named by its text (or by an
+// accessible name given to it), described by its target, that can be
+// pressed.
+class HyperlinkLabelAccessible : public QAccessibleWidget {
+public:
+    explicit HyperlinkLabelAccessible(HyperlinkLabel* label)
+        : QAccessibleWidget(label, QAccessible::Link) {}
+
+    QString text(QAccessible::Text t) const override {
+        const auto* label = static_cast<const HyperlinkLabel*>(widget());
+        switch (t) {
+        case QAccessible::Name:
+            return label->accessibleName().isEmpty() ? label->text() : label->accessibleName();
+        case QAccessible::Value:
+            return label->URL();
+        case QAccessible::Description:
+            return label->accessibleDescription().isEmpty() ? label->URL()
+                                                            : label->accessibleDescription();
+        default:
+            return QAccessibleWidget::text(t);
+        }
+    }
+    QAccessible::State state() const override {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.linked = true;
+        s.traversed = static_cast<const HyperlinkLabel*>(widget())->IsVisited();
+        return s;
+    }
+    QStringList actionNames() const override { return {pressAction()}; }
+    void doAction(const QString& name) override {
+        if (name == pressAction() && widget()->isEnabled())
+            static_cast<HyperlinkLabel*>(widget())->OnClicked();
+    }
+
+private:
+    static QAccessibleInterface* Create(const QString&, QObject* object) {
+        auto* label = qobject_cast<HyperlinkLabel*>(object);
+        return label ? new HyperlinkLabelAccessible(label) : nullptr;
+    }
+
+public:
+    static void Install() {
+        static const bool installed = [] {
+            QAccessible::installFactory(&HyperlinkLabelAccessible::Create);
+            return true;
+        }();
+        (void)installed;
+    }
+};
+
 HyperlinkLabel::HyperlinkLabel(UiServices& ui, const QString& text, QWidget* parent)
     : QLabel(text, parent), ui_(ui) {
+    HyperlinkLabelAccessible::Install();
     // A plain static text: top-left, no rich text, no frame.
     setTextFormat(Qt::PlainText);
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
     setMouseTracking(true);
+    // Keyboard users reach it with Tab, as they reach a button.
+    setFocusPolicy(Qt::StrongFocus);
     hoverTimer_.setInterval(kHoverIntervalMs);
     connect(&hoverTimer_, &QTimer::timeout, this, &HyperlinkLabel::CheckPointer);
 }
@@ -175,6 +234,46 @@ void HyperlinkLabel::changeEvent(QEvent* event) {
         UpdateLook();
         PositionWindow();
     }
+}
+
+// --------------------------------------------------------------- keyboard
+
+void HyperlinkLabel::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+        // Enter opens the link rather than pressing the dialog's default
+        // button; a held key opens it once.
+        event->accept();
+        if (!event->isAutoRepeat())
+            OnClicked();
+        return;
+    default:
+        QLabel::keyPressEvent(event);
+    }
+}
+
+void HyperlinkLabel::focusInEvent(QFocusEvent* event) {
+    QLabel::focusInEvent(event);
+    update();
+}
+
+void HyperlinkLabel::focusOutEvent(QFocusEvent* event) {
+    QLabel::focusOutEvent(event);
+    update();
+}
+
+void HyperlinkLabel::paintEvent(QPaintEvent* event) {
+    QLabel::paintEvent(event);
+    if (!hasFocus())
+        return;
+    // The focus frame round the text, as buttons and check boxes show it.
+    QPainter painter(this);
+    QStyleOptionFocusRect frame;
+    frame.initFrom(this);
+    frame.backgroundColor = palette().color(QPalette::Window);
+    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &frame, &painter, this);
 }
 
 // ------------------------------------------------------------------ click

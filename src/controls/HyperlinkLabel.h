@@ -13,7 +13,9 @@ class UiServices;
 // the pointer is over it (or always, or never), with a pointing-hand cursor
 // and the target as tooltip. A click opens the target in the web browser;
 // when that fails the application registered for web pages is started, and
-// when everything fails the user hears a beep and reads why.
+// when everything fails the user hears a beep and reads why. It takes the
+// keyboard focus with Tab (drawn with the style's focus frame) and opens on
+// Enter or Space; screen readers see a link named by its text.
 class HyperlinkLabel : public QLabel {
     Q_OBJECT
 public:
@@ -78,8 +80,13 @@ protected:
     void leaveEvent(QEvent* event) override;
     void changeEvent(QEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
+    friend class HyperlinkLabelAccessible;
     void OnClicked();
     void CheckPointer();
     void StopHovering();

@@ -1,5 +1,6 @@
 #include "mainwnd/AboutDialog.h"
 
+#include "controls/Accessibility.h"
 #include "controls/DialogUnits.h"
 #include "controls/HyperlinkLabel.h"
 #include "controls/Resources.h"
@@ -51,6 +52,7 @@ void AboutDialog::CreateControls() {
     const int iconSize = IconResourceSize(kIconId);
     icon->setPixmap(LoadIconResource(kIconId).pixmap(iconSize > 0 ? iconSize : 32));
     icon->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    icon->setAccessibleName(QStringLiteral("Orvelin icon"));
 
     place(staticText(QStringLiteral("Orvelin")), IDC_STATIC_PRODUCT_NAME, 58, 10, 179, 14);
     place(staticText(VersionLine()), IDC_STATIC_VERSION, 58, 27, 146, 14);
@@ -64,6 +66,8 @@ void AboutDialog::CreateControls() {
     place(ok, IDOK_BUTTON, 82, 104, 66, 14);
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    // Tab runs down the box: the two links, then OK.
+    OrderTabsByLayout(this);
 }
 
 void AboutDialog::Initialize() {

@@ -85,6 +85,8 @@ void MainDialog::ShowConversionProgress(int percent) {
 void MainDialog::ConversionEnded(JobOutcome outcome, const QString& statusText) {
     if (isActiveWindow())
         return;
+    // The status text may be in any language; only the job knows whether it
+    // succeeded.
     const QString file = QFileInfo(state_.output.outputPath).fileName();
     QString summary;
     switch (outcome) {

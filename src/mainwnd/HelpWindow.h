@@ -13,7 +13,10 @@ class UiServices;
 
 // The program's help: its own HTML pages in a window with Back, Forward and
 // Contents. Links between the pages open here; web addresses open in the
-// user's browser through the UI services.
+// user's browser through the UI services. The pages open in the program's
+// own window rather than the browser because that always works: also with no
+// browser installed or registered, or one that a sandbox keeps from reading
+// local files, and Back and Forward stay within the program's pages.
 class HelpWindow : public QWidget {
     Q_OBJECT
 public:

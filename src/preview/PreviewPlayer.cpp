@@ -264,23 +264,33 @@ void PreviewPlayer::SeekTo(REFERENCE_TIME time) {
 void PreviewPlayer::StepFrames(int frames) {
     if (!graph_ || (state_ != kPaused && state_ != kStopped) || audioOnly_ || frames == 0)
         return;
-    double period = 0.0;
-    if (Failed(graph_->GetAvgTimePerFrame(&period)) || !(period > 0.0))
-        return;
     REFERENCE_TIME now = 0;
     if (Failed(graph_->GetCurrentPosition(&now)))
         return;
-    // Frame k starts at k × period; the shown frame is the one whose time
-    // span holds the position (a seek may have landed inside it).
-    const double units = period * media::kUnitsPerSecond;
-    const long long shown = static_cast<long long>(std::floor((now + units / 1000.0) / units));
-    const long long target = std::max(0LL, shown + frames);
     REFERENCE_TIME stop = 0;
     graph_->GetStopPosition(&stop);
-    REFERENCE_TIME time = static_cast<REFERENCE_TIME>(std::llround(target * units));
-    if (stop > 0 && time >= stop)
-        return; // already on the last frame
-    SeekTo(time);
+    // Frame k starts near k × period; the shown frame is the one whose time
+    // span holds the position (a seek may have landed inside it). Without a
+    // known period only the forward step, which needs none, is possible.
+    double period = 0.0;
+    const bool periodKnown = Succeeded(graph_->GetAvgTimePerFrame(&period)) && period > 0.0;
+    const double units = period * media::kUnitsPerSecond;
+    const long long shown =
+        periodKnown ? static_cast<long long>(std::floor((now + units / 1000.0) / units)) : 0;
+    const long long target = std::max(0LL, shown + frames);
+    const REFERENCE_TIME time = static_cast<REFERENCE_TIME>(std::llround(target * units));
+    if (frames > 0) {
+        if (periodKnown && stop > 0 && time >= stop)
+            return; // already on the last frame
+        // Forward the decoder steps to the next frame itself, which is the
+        // file's next frame also where frames last unequally long.
+        graph_->StepForward(static_cast<uint32_t>(frames));
+    } else {
+        if (!periodKnown)
+            return;
+        // Back there is no step: an accurate seek to the frame's start.
+        SeekTo(time);
+    }
     PollPosition();
 }
 

@@ -3,6 +3,9 @@
 #include <QFileInfo>
 #include <QUrl>
 
+#include <algorithm>
+#include <array>
+
 #ifndef ORVELIN_VERSION
 #define ORVELIN_VERSION "unknown"
 #endif
@@ -48,6 +51,48 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
         }
     }
     return result;
+}
+
+QStringList WithoutToolkitOptions(const QStringList& arguments) {
+    // The options of QGuiApplication, QApplication and the X11 platform.
+    static const std::array<QLatin1String, 15> withValue{
+        QLatin1String("-platform"),        QLatin1String("-platformpluginpath"),
+        QLatin1String("-platformtheme"),   QLatin1String("-plugin"),
+        QLatin1String("-qwindowgeometry"), QLatin1String("-geometry"),
+        QLatin1String("-qwindowtitle"),    QLatin1String("-title"),
+        QLatin1String("-qwindowicon"),     QLatin1String("-icon"),
+        QLatin1String("-display"),         QLatin1String("-name"),
+        QLatin1String("-session"),         QLatin1String("-style"),
+        QLatin1String("-stylesheet")};
+    static const std::array<QLatin1String, 6> alone{
+        QLatin1String("-reverse"),     QLatin1String("-widgetcount"), QLatin1String("-sync"),
+        QLatin1String("-testability"), QLatin1String("-nograb"),      QLatin1String("-dograb")};
+    static const std::array<QLatin1String, 3> joined{
+        QLatin1String("-style="), QLatin1String("-stylesheet="), QLatin1String("-qmljsdebugger=")};
+
+    QStringList kept;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (argument == QLatin1String("--")) {
+            kept << arguments.mid(i);
+            break;
+        }
+        // Qt takes "--platform" as well as "-platform".
+        const QString option =
+            argument.startsWith(QLatin1String("--")) ? argument.mid(1) : argument;
+        auto is = [&](QLatin1String name) { return option == name; };
+        if (std::any_of(withValue.begin(), withValue.end(), is)) {
+            ++i; // its value
+            continue;
+        }
+        if (std::any_of(alone.begin(), alone.end(), is))
+            continue;
+        if (std::any_of(joined.begin(), joined.end(),
+                        [&](QLatin1String prefix) { return option.startsWith(prefix); }))
+            continue;
+        kept << argument;
+    }
+    return kept;
 }
 
 QString CommandLineHelp() {

@@ -4,38 +4,39 @@
 #include "controls/Resources.h"
 
 #include <QApplication>
+#include <QStringList>
 
 #include <clocale>
 #include <cstdio>
-#include <cstring>
 
 int main(int argc, char** argv) {
-    // Help and version need no display, so they are answered before Qt
-    // starts its window system.
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--") == 0)
-            break;
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::fputs(orvelin::CommandLineHelp().toUtf8().constData(), stdout);
-            return 0;
-        }
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::fputs(orvelin::VersionText().toUtf8().constData(), stdout);
-            return 0;
-        }
+    // The command line is read before Qt starts its window system: help,
+    // version and a wrong option need no display, and must not fail for the
+    // want of one.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const orvelin::CommandLine commandLine =
+        orvelin::ParseCommandLine(orvelin::WithoutToolkitOptions(arguments));
+    switch (commandLine.action) {
+    case orvelin::CommandLine::PrintHelp:
+        std::fputs(orvelin::CommandLineHelp().toUtf8().constData(), stdout);
+        return 0;
+    case orvelin::CommandLine::PrintVersion:
+        std::fputs(orvelin::VersionText().toUtf8().constData(), stdout);
+        return 0;
+    case orvelin::CommandLine::Error:
+        std::fprintf(stderr, "orvelin: %s\n%s", commandLine.error.toUtf8().constData(),
+                     orvelin::CommandLineHelp().toUtf8().constData());
+        return 2;
+    case orvelin::CommandLine::Run:
+        break;
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(orvelin::ApplicationName());
     QApplication::setOrganizationName("ZEVRANT");
     // Numbers are read and printed with a full stop whatever the user's locale.
     std::setlocale(LC_NUMERIC, "C");
-    const orvelin::CommandLine commandLine =
-        orvelin::ParseCommandLine(QApplication::arguments().mid(1));
-    if (commandLine.action == orvelin::CommandLine::Error) {
-        std::fprintf(stderr, "orvelin: %s\n%s", commandLine.error.toUtf8().constData(),
-                     orvelin::CommandLineHelp().toUtf8().constData());
-        return 2;
-    }
     QApplication::setWindowIcon(orvelin::LoadIconResource(128));
     orvelin::QtUiServices ui;
     orvelin::ConverterApp converter(ui);

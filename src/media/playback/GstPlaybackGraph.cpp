@@ -38,6 +38,10 @@ constexpr std::chrono::milliseconds kStallLook(200);
 // How long reading through the file (for a length or a frame rate that the
 // pipeline does not tell) may take.
 constexpr std::chrono::milliseconds kScanBudget(4000);
+// How long a frame step may take to show its frame, and how often to look
+// whether it has.
+constexpr std::chrono::milliseconds kStepWait(3000);
+constexpr std::chrono::milliseconds kStepLook(5);
 // Rates beyond this are not a frame rate but a container's time base.
 constexpr double kHighestFrameRate = 1000.0;
 
@@ -286,6 +290,8 @@ void GstPlaybackGraph::Teardown(bool wait) {
     lastPosition_ = seekTarget_ = 0;
     streamStart_ = 0;
     seekIssued_ = false;
+    stepHeld_ = false;
+    stepPosition_ = 0;
     // The last frame stays readable until another file is rendered.
 }
 
@@ -300,6 +306,8 @@ HRESULT GstPlaybackGraph::ChangeState(int gstState, GraphState state) {
         return E_FAIL;
     }
     state_ = state;
+    if (state == GraphState::Running)
+        stepHeld_ = false; // the position moves on from the stepped frame
     return S_OK;
 }
 
@@ -330,6 +338,10 @@ HRESULT GstPlaybackGraph::GetCurrentPosition(REFERENCE_TIME* position) {
     // Until a seek has completed the pipeline may still answer the old place.
     if (SeekPending()) {
         *position = seekTarget_;
+        return S_OK;
+    }
+    if (stepHeld_) {
+        *position = stepPosition_;
         return S_OK;
     }
     gint64 now = 0;
@@ -392,6 +404,7 @@ bool GstPlaybackGraph::SeekTo(double rate, int64_t nanoseconds) {
         static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE), GST_SEEK_TYPE_SET,
         nanoseconds + toNanoseconds(streamStart_), GST_SEEK_TYPE_NONE, GST_CLOCK_TIME_NONE);
     if (done) {
+        stepHeld_ = false;
         seekMark_ = mark;
         seekIssued_ = true;
         seekTarget_ = toUnits(nanoseconds);
@@ -429,6 +442,75 @@ HRESULT GstPlaybackGraph::SetRate(double rate) {
     }
     rate_ = rate;
     return S_OK;
+}
+
+HRESULT GstPlaybackGraph::StepForward(uint32_t frames) {
+    if (!pipeline_)
+        return VFW_E_WRONG_STATE;
+    if (!hasVideo_)
+        return E_NOINTERFACE;
+    if (state_ == GraphState::Running)
+        return VFW_E_WRONG_STATE;
+    if (frames == 0)
+        return S_OK;
+    const Clock::time_point deadline = Clock::now() + kStepWait;
+    uint64_t mark = 0;
+    {
+        std::unique_lock lock(bus_->mutex);
+        // A seek still under way is let land first: the step counts from
+        // the frame it shows.
+        if (seekIssued_)
+            bus_->changed.wait_until(lock, deadline,
+                                     [&] { return bus_->failed || bus_->asyncDone > seekMark_; });
+        mark = bus_->stepsDone;
+    }
+    SeekPending(); // notes a finished seek
+    const int64_t before = frames_ ? frames_->LatestStreamTime() : -1;
+    if (!gst_element_send_event(pipeline_,
+                                gst_event_new_step(GST_FORMAT_BUFFERS, frames, 1.0, TRUE, FALSE))) {
+        lastError_ = QStringLiteral("The video cannot be stepped frame by frame.");
+        return E_FAIL;
+    }
+    // Done when the sink has stepped and holds the new frame (the two may
+    // come in either order), or when the step ran into the end.
+    bool stepped = false;
+    bool atEnd = false;
+    QString failure;
+    for (;;) {
+        {
+            std::unique_lock lock(bus_->mutex);
+            if (bus_->failed) {
+                failure = bus_->errorText;
+                break;
+            }
+            stepped = bus_->stepsDone > mark;
+            atEnd = stepped && bus_->stepReachedEnd;
+            if (!stepped)
+                bus_->changed.wait_until(lock, std::min(deadline, Clock::now() + kStepLook));
+        }
+        const bool newFrame = !frames_ || frames_->LatestStreamTime() != before;
+        if ((stepped && (newFrame || atEnd)) || Clock::now() >= deadline)
+            break;
+        if (stepped)
+            std::this_thread::sleep_for(kStepLook);
+    }
+    if (!failure.isEmpty()) {
+        lastError_ = failure;
+        return E_FAIL;
+    }
+    if (!stepped) {
+        lastError_ = QStringLiteral("The video did not step to its next frame.");
+        return VFW_E_TIMEOUT;
+    }
+    // The position is the stepped frame's own time, exactly, so that what
+    // is marked is what is seen.
+    const int64_t shown = frames_ ? frames_->LatestStreamTime() : -1;
+    if (shown >= 0 && shown != before) {
+        stepPosition_ = std::max<REFERENCE_TIME>(0, toUnits(shown) - streamStart_);
+        stepHeld_ = true;
+        lastPosition_ = stepPosition_;
+    }
+    return atEnd ? S_FALSE : S_OK;
 }
 
 HRESULT GstPlaybackGraph::GetVideoSize(int32_t* width, int32_t* height) {

@@ -41,6 +41,7 @@ public:
     HRESULT GetDuration(REFERENCE_TIME* duration) override;
     HRESULT SetPositions(REFERENCE_TIME current) override;
     HRESULT SetRate(double rate) override;
+    HRESULT StepForward(uint32_t frames) override;
 
     HRESULT GetVideoSize(int32_t* width, int32_t* height) override;
     HRESULT GetAvgTimePerFrame(double* seconds) override;
@@ -95,6 +96,10 @@ private:
     REFERENCE_TIME streamStart_ = 0;
     uint64_t seekMark_ = 0; // completed state changes when the last seek began
     bool seekIssued_ = false;
+    // After a frame step, the time of the frame it showed: the position
+    // until the graph runs or seeks.
+    bool stepHeld_ = false;
+    REFERENCE_TIME stepPosition_ = 0;
     QString lastError_;
 };
 

@@ -99,6 +99,22 @@ GstBusSyncReply onMessage(GstBus*, GstMessage* message, gpointer data) {
     case GST_MESSAGE_QOS:
         onQos(state, message);
         break;
+    case GST_MESSAGE_STEP_DONE: {
+        // The video sink's step in frames; the audio follows it in time.
+        GstFormat format = GST_FORMAT_UNDEFINED;
+        gboolean eos = FALSE;
+        gst_message_parse_step_done(message, &format, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                    &eos);
+        if (format == GST_FORMAT_BUFFERS) {
+            {
+                std::lock_guard lock(state.mutex);
+                ++state.stepsDone;
+                state.stepReachedEnd = eos;
+            }
+            state.changed.notify_all();
+        }
+        break;
+    }
     case GST_MESSAGE_DURATION_CHANGED: {
         std::lock_guard lock(state.mutex);
         state.durationChanged = true;

@@ -29,6 +29,8 @@ struct PlaybackBusState {
     QString errorText;              // ... its text, at most 160 characters
     QStringList missing;            // descriptions of missing plug-ins
     bool durationChanged = false;
+    uint64_t stepsDone = 0;      // video frame steps completed
+    bool stepReachedEnd = false; // ... the last one ran into the end of the stream
     std::map<const void*, uint64_t> droppedFrames; // per element, as its QoS tells
 
     // Once the graph is built, end of stream and errors go here as events.

@@ -50,6 +50,13 @@ public:
     // Accurate, flushing seek to an absolute position; stop unchanged.
     virtual HRESULT SetPositions(REFERENCE_TIME current) = 0;
     virtual HRESULT SetRate(double rate) = 0;
+    // With the graph paused or stopped, steps the video `frames` frames on
+    // (a frame step of the decoded stream, not a seek: the next frame is the
+    // file's own, whatever its rate) and waits a moment until it is shown.
+    // The position is then that frame's time. S_FALSE when the step ran into
+    // the end of the stream; VFW_E_WRONG_STATE while running; E_NOINTERFACE
+    // without video.
+    virtual HRESULT StepForward(uint32_t frames) = 0;
 
     // E_NOINTERFACE when the file has no video stream.
     virtual HRESULT GetVideoSize(int32_t* width, int32_t* height) = 0;
