@@ -180,8 +180,8 @@ StreamFacts streamFacts(GESUriClipAsset* asset) {
         facts.video.height = static_cast<int>(gst_discoverer_video_info_get_height(v));
         facts.video.parNum = static_cast<int>(gst_discoverer_video_info_get_par_num(v));
         facts.video.parDen = static_cast<int>(gst_discoverer_video_info_get_par_denom(v));
-        facts.video.colorimetry = colorimetryOf(GST_DISCOVERER_STREAM_INFO(v), facts.video.width,
-                                                facts.video.height);
+        facts.video.colorimetry =
+            colorimetryOf(GST_DISCOVERER_STREAM_INFO(v), facts.video.width, facts.video.height);
         if (rotatedQuarter(GST_DISCOVERER_STREAM_INFO(v))) {
             std::swap(facts.video.width, facts.video.height);
             std::swap(facts.video.parNum, facts.video.parDen);
