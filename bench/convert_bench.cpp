@@ -1,7 +1,12 @@
 // Runs one conversion through the program's conversion engine, exactly as
 // the Convert button does, without a window: the benchmark's Orvelin side.
 //
-//   orvelin_convert_bench SOURCE OUTPUT.mkv START_S END_S WIDTH HEIGHT FPS KBPS PRESET
+//   orvelin_convert_bench SOURCE OUTPUT.mkv START_S END_S WIDTH HEIGHT FPS ENCODER [NAME=VALUE...]
+//
+// ENCODER is the video encoder's factory name (x264enc, avenc_mpeg4, ...),
+// each NAME=VALUE one of its settings as the Settings button stores them.
+// The sound is written uncompressed, the program's default where no
+// Microsoft ADPCM encoder is installed.
 #include "app/UiServices.h"
 #include "convert/ConversionController.h"
 #include "convert/ConvertHost.h"
@@ -13,6 +18,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QTimer>
 #include <clocale>
@@ -37,6 +43,7 @@ public:
     std::optional<QFont> ChooseFont(QWidget*, const QFont&) override { return {}; }
     bool OpenUrl(const QString&) override { return false; }
     bool StartProcess(const QString&, const QStringList&) override { return false; }
+    QString HtmlAssociationCommand() override { return {}; }
     int messages = 0;
 };
 
@@ -56,6 +63,21 @@ public:
     QString status;
 };
 
+// The resident memory now and at its peak, from the kernel's account.
+QString memoryText() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return QStringLiteral("memory unknown");
+    QString rss, peak;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            rss = QString::fromLatin1(line.mid(6)).simplified();
+        else if (line.startsWith("VmHWM:"))
+            peak = QString::fromLatin1(line.mid(6)).simplified();
+    }
+    return QStringLiteral("resident %1, peak %2").arg(rss, peak);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -64,8 +86,10 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     std::setlocale(LC_NUMERIC, "C");
-    if (argc != 10) {
-        std::fprintf(stderr, "usage: %s SOURCE OUTPUT START_S END_S WIDTH HEIGHT FPS KBPS PRESET\n",
+    if (argc < 9) {
+        std::fprintf(stderr,
+                     "usage: %s SOURCE OUTPUT START_S END_S WIDTH HEIGHT FPS ENCODER "
+                     "[NAME=VALUE...]\n",
                      argv[0]);
         return 2;
     }
@@ -93,15 +117,24 @@ int main(int argc, char** argv) {
     state.output.outputFrameRate = std::atof(argv[7]);
     state.output.resizeMode = 2;
 
-    std::shared_ptr<media::Filter> x264 = media::BindCompressor(QStringLiteral("x264enc"));
-    if (!x264) {
-        std::fprintf(stderr, "x264enc is not available\n");
+    const QString factory = QString::fromLocal8Bit(argv[8]);
+    std::shared_ptr<media::Filter> encoder = media::BindCompressor(factory);
+    if (!encoder) {
+        std::fprintf(stderr, "%s is not available\n", argv[8]);
         return 1;
     }
-    x264->SetProperty(QStringLiteral("bitrate"), QString::fromLocal8Bit(argv[8]));
-    x264->SetProperty(QStringLiteral("speed-preset"), QString::fromLocal8Bit(argv[9]));
-    SelectedVideoCompressor() = x264;
-    std::fprintf(stderr, "compressor ready after %.3f s\n", sinceStart.elapsed() / 1000.0);
+    for (int i = 9; i < argc; ++i) {
+        const QString setting = QString::fromLocal8Bit(argv[i]);
+        const qsizetype equals = setting.indexOf(QLatin1Char('='));
+        if (equals <= 0) {
+            std::fprintf(stderr, "not a NAME=VALUE setting: %s\n", argv[i]);
+            return 2;
+        }
+        encoder->SetProperty(setting.left(equals), setting.mid(equals + 1));
+    }
+    SelectedVideoCompressor() = encoder;
+    std::fprintf(stderr, "compressor ready after %.3f s (%s)\n", sinceStart.elapsed() / 1000.0,
+                 qPrintable(memoryText()));
     state.output.useVideoCompressor = 1;
     state.output.useAudioCompressor = 0; // 16-bit PCM, as the other side writes
 
@@ -126,6 +159,7 @@ int main(int argc, char** argv) {
     std::printf("orvelin: %.3f s (%.3f s to build and start), %s\n", clock.elapsed() / 1000.0,
                 buildSeconds, qPrintable(host.status));
     ReleaseSelectedCompressors();
-    std::fprintf(stderr, "done after %.3f s\n", sinceStart.elapsed() / 1000.0);
+    std::fprintf(stderr, "done after %.3f s (%s)\n", sinceStart.elapsed() / 1000.0,
+                 qPrintable(memoryText()));
     return host.ui.messages == 0 ? 0 : 1;
 }

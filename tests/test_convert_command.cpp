@@ -234,6 +234,21 @@ TEST(ConvertCommand, AFileProfileEndsWithTheMapReport) {
     EXPECT_EQ(f.host.state.converting, 0);
 }
 
+TEST(ConvertCommand, ASoundBitRateNoWindowsMediaFormatHasEndsWithTheProfileReport) {
+    Fixture f(kContainerWmv, "out.wmv");
+    f.host.state.output.audioBitrate = 100000; // between the offered rates
+    f.controller.OnConvertClicked();
+    ASSERT_EQ(f.env.ui.Messages().size(), 1u);
+    const test::UiCall report = f.env.ui.Messages()[0];
+    // The result code is written in lower-case hexadecimal.
+    EXPECT_EQ(
+        report.text,
+        QStringLiteral("Failed to GenerateProfile Audio video with script!  hr=0xc00d0bc2\n"));
+    EXPECT_EQ(report.caption, QStringLiteral("Vantorix"));
+    EXPECT_EQ(f.host.state.converting, 0);
+    EXPECT_FALSE(QFile::exists(f.host.state.output.outputPath));
+}
+
 TEST(ConvertCommand, DivXFeedbackIsSetOnlyWhereTheValueExists) {
     Fixture f(kContainerAvi, "out.avi");
     QSettings divx(QStringLiteral("DivXNetworks"), QStringLiteral("DivX4Windows"));

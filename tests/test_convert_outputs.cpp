@@ -376,3 +376,57 @@ TEST(ConvertOutputs, Mpeg2InMatroskaAtNtscRates) {
         EXPECT_NEAR(facts.durationSeconds, job.TrimSeconds(), 1.0 / rate + 0.001);
     }
 }
+
+namespace {
+
+// Mean luma (0 to 255, as stored) of the first decoded picture of a file,
+// read without any colour conversion.
+double FirstPictureLuma(const QString& path, const QString& rawPath, int width, int height) {
+    QString log;
+    const QString pipeline = QString("filesrc location=\"%1\" ! decodebin ! videoconvert ! "
+                                     "video/x-raw,format=I420 ! filesink location=\"%2\"")
+                                 .arg(path, rawPath);
+    EXPECT_TRUE(test::RunGstLaunch(pipeline, &log)) << log.toStdString();
+    QFile raw(rawPath);
+    if (!raw.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray luma = raw.read(qint64(width) * height);
+    if (luma.size() != width * height)
+        return -1;
+    double sum = 0;
+    for (char c : luma)
+        sum += static_cast<unsigned char>(c);
+    return sum / luma.size();
+}
+
+} // namespace
+
+TEST(ConvertOutputs, ScaledDownHdVideoKeepsItsColoursThroughTheRgbGroup) {
+    // A high-definition picture is coded with the HD matrix; the smaller
+    // output must not recompute its luma with the standard-definition one
+    // (pure red would come out 19 levels brighter).
+    test::TestEnv env;
+    const QString source = env.TempPath("red-hd.mp4");
+    QString log;
+    ASSERT_TRUE(test::RunGstLaunch(
+        QString("videotestsrc num-buffers=13 pattern=red ! "
+                "video/x-raw,width=1280,height=720,framerate=25/1 ! videoconvert ! "
+                "video/x-raw,format=I420,colorimetry=bt709 ! x264enc speed-preset=ultrafast "
+                "tune=zerolatency ! h264parse ! mp4mux ! filesink location=\"%1\"")
+            .arg(source),
+        &log))
+        << log.toStdString();
+    Job job(source, 0.52, 1280, 720, kContainerMkv, "red-small.mkv");
+    job.UseCompressors("x264enc", nullptr);
+    job.host.state.output.outputWidth = 320;
+    job.host.state.output.outputHeight = 180;
+    job.host.state.trimEnd = kSecond / 2;
+    const test::MediaFacts facts = job.Run();
+    ASSERT_TRUE(facts.ok) << facts.raw.toStdString();
+    EXPECT_TRUE(facts.raw.contains("colorimetry=(string)bt709")) << facts.raw.toStdString();
+    const double before = FirstPictureLuma(source, env.TempPath("source.yuv"), 1280, 720);
+    const double after =
+        FirstPictureLuma(job.host.state.output.outputPath, env.TempPath("output.yuv"), 320, 180);
+    ASSERT_GT(before, 0);
+    EXPECT_NEAR(after, before, 3.0);
+}

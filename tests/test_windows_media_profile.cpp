@@ -2,7 +2,8 @@
 // for a bit rate (the 250 bit/s window, the block-alignment tie with and
 // without video), the video format and its frame period and key-frame
 // spacing, the streams, names and version of the profile, the argument
-// checks and result codes, the file profile, and a real WMV file.
+// checks and result codes, the file profile, and real WMV and ASF files:
+// size, whole frame rate, length and bit rates of ten seconds, and Stop.
 #include "convert/ConversionController.h"
 #include "convert/WindowsMediaProfile.h"
 #include "media/WMProfile.h"
@@ -10,6 +11,7 @@
 #include "support/MediaFixtures.h"
 #include "support/TestEnv.h"
 
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -457,4 +459,166 @@ TEST(WindowsMediaProfile, A2997ClipBecomesWmv2WithWma2AtTheRequestedSize) {
     // one block past it besides a video frame.
     EXPECT_GE(facts.durationSeconds, 2.0 - 1.0 / 29);
     EXPECT_LE(facts.durationSeconds, 2.0 + 1.0 / 29 + 2048.0 / 44100);
+}
+
+namespace {
+
+// One stream at a time: the demultiplexer does not preroll two outputs at once here.
+qint64 DemuxedBytes(const QString& file, const char* pad, const QString& target) {
+    QString log;
+    const bool ok = test::RunGstLaunch(
+        QString("filesrc location=\"%1\" ! asfdemux name=d d.%2 ! queue ! filesink "
+                "location=\"%3\"")
+            .arg(file, QLatin1String(pad), target),
+        &log);
+    EXPECT_TRUE(ok) << log.toStdString();
+    return QFileInfo(target).size();
+}
+
+// The number of pictures a file decodes to (each made 16 x 16 and counted
+// by its bytes).
+qint64 PictureCount(const QString& file, const QString& target) {
+    QString log;
+    const bool ok = test::RunGstLaunch(
+        QString("filesrc location=\"%1\" ! decodebin ! videoconvert ! videoscale ! "
+                "video/x-raw,format=I420,width=16,height=16 ! filesink location=\"%2\"")
+            .arg(file, target),
+        &log);
+    EXPECT_TRUE(ok) << log.toStdString();
+    return QFileInfo(target).size() / (16 * 16 * 3 / 2);
+}
+
+struct WindowsMediaJob {
+    int32_t format;
+    const char* name;
+    int width;
+    int height;
+    int fpsNum;
+    int fpsDen;
+    double outputRate;
+    int wholeRate;
+    // Moving pictures whose detail the Windows Media Video encoder can code
+    // at 780 Kbps: a still or plain picture cannot use that many bits, and
+    // a busier one needs more than its coarsest quantiser allows.
+    const char* pattern;
+};
+
+class WindowsMediaFiles : public ::testing::TestWithParam<WindowsMediaJob> {};
+
+} // namespace
+
+TEST_P(WindowsMediaFiles, TenSecondsAtTheRequestedSizeWholeRateAndBitRates) {
+    const WindowsMediaJob& job = GetParam();
+    QTemporaryDir dir;
+    const QString source = dir.filePath("moving.mkv");
+    const int frames = 11 * job.fpsNum / job.fpsDen;
+    QString log;
+    ASSERT_TRUE(test::RunGstLaunch(
+        QString("matroskamux name=mux ! filesink location=\"%1\" "
+                "videotestsrc num-buffers=%2 %3 ! video/x-raw,width=%4,height=%5,framerate=%6/%7 "
+                "! videoconvert ! x264enc pass=quant quantizer=12 speed-preset=ultrafast ! "
+                "h264parse ! queue ! mux. "
+                "audiotestsrc num-buffers=480 samplesperbuffer=1024 wave=pink-noise ! "
+                "audio/x-raw,rate=44100,channels=2 ! audioconvert ! vorbisenc ! queue ! mux.")
+            .arg(source)
+            .arg(frames)
+            .arg(job.pattern)
+            .arg(job.width)
+            .arg(job.height)
+            .arg(job.fpsNum)
+            .arg(job.fpsDen),
+        &log, 180000))
+        << log.toStdString();
+
+    test::TestEnv env;
+    test::ConvertTestHost host{env.ui};
+    ConversionController controller{host};
+    host.OpenVideo(source, 11.0, job.width, job.height, job.outputRate, env.TempPath(job.name),
+                   job.format);
+    host.state.output.frameRateIndex = 6;
+    host.state.output.outputFrameRate = job.outputRate;
+    host.state.output.videoBitrate = 780 * 1024;
+    host.state.output.audioBitrate = 128000;
+    host.state.trimStart = 0;
+    host.state.trimEnd = 10 * media::kUnitsPerSecond;
+    controller.OnConvertClicked();
+    EXPECT_TRUE(env.ui.MessageTexts().isEmpty()) << env.ui.MessageTexts().join("|").toStdString();
+    ASSERT_TRUE(test::WaitFor([&] { return !controller.Converting(); }, 120s));
+    EXPECT_TRUE(host.status.startsWith("Done. ")) << host.status.toStdString();
+
+    const test::MediaFacts facts = test::Discover(host.state.output.outputPath);
+    ASSERT_TRUE(facts.ok) << facts.raw.toStdString();
+    EXPECT_EQ(facts.videoStreams, 1);
+    EXPECT_EQ(facts.audioStreams, 1);
+    EXPECT_EQ(facts.width, job.width);
+    EXPECT_EQ(facts.height, job.height);
+    EXPECT_TRUE(facts.raw.contains(QLatin1String("format=(string)WMV2")))
+        << facts.raw.toStdString();
+    EXPECT_TRUE(facts.raw.contains(QLatin1String("wmaversion=(int)2")));
+    // The writer codes whole frames per second: ten seconds hold ten times
+    // the whole rate.
+    EXPECT_NEAR(PictureCount(host.state.output.outputPath, dir.filePath("pictures.yuv")),
+                10 * job.wholeRate, 1);
+    // Ten seconds, within a frame and the last sound block of 2048 samples.
+    EXPECT_GE(facts.durationSeconds, 10.0 - 1.0 / job.wholeRate);
+    EXPECT_LE(facts.durationSeconds, 10.0 + 1.0 / job.wholeRate + 2048.0 / 44100);
+
+    const double videoRate =
+        DemuxedBytes(host.state.output.outputPath, "video_0", dir.filePath("video.es")) * 8.0 /
+        10.0;
+    const double audioRate =
+        DemuxedBytes(host.state.output.outputPath, "audio_0", dir.filePath("audio.es")) * 8.0 /
+        10.0;
+    std::printf("%s: video %.0f bit/s, sound %.0f bit/s over 10 s\n", job.name, videoRate,
+                audioRate);
+    EXPECT_NEAR(videoRate, 780.0 * 1024, 0.15 * 780 * 1024);
+    EXPECT_NEAR(audioRate, 128000.0, 0.15 * 128000);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    WindowsMedia, WindowsMediaFiles,
+    ::testing::Values(WindowsMediaJob{kContainerWmv, "ntsc.wmv", 320, 240, 30000, 1001, 29.97, 29,
+                                      "pattern=smpte horizontal-speed=40"},
+                      WindowsMediaJob{kContainerAsf, "film.asf", 640, 480, 24000, 1001, 23.976, 23,
+                                      "pattern=zone-plate kt2=2 kx2=50 ky2=50"}),
+    [](const ::testing::TestParamInfo<WindowsMediaJob>& info) {
+        return info.param.format == kContainerWmv ? std::string("Wmv320At2997")
+                                                  : std::string("Asf640At23976");
+    });
+
+TEST(WindowsMediaProfile, StopLeavesAPlayableFile) {
+    QTemporaryDir dir;
+    test::MediaSpec spec;
+    spec.width = 64;
+    spec.height = 48;
+    spec.seconds = 40.0;
+    const QString source = dir.filePath("long.mkv");
+    QString log;
+    ASSERT_TRUE(test::MakeMedia(source, spec, &log)) << log.toStdString();
+    for (int32_t format : {kContainerWmv, kContainerAsf}) {
+        SCOPED_TRACE(format);
+        test::TestEnv env;
+        test::ConvertTestHost host{env.ui};
+        ConversionController controller{host};
+        host.OpenVideo(source, 40.0, 64, 48, 25.0,
+                       env.TempPath(format == kContainerWmv ? "stopped.wmv" : "stopped.asf"),
+                       format);
+        host.state.output.outputWidth = 640;
+        host.state.output.outputHeight = 480;
+        controller.OnConvertClicked();
+        ASSERT_TRUE(controller.Converting()) << env.ui.MessageTexts().join("|").toStdString();
+        ASSERT_TRUE(test::WaitFor(
+            [&] { return host.status == "Please wait... Used Time: 00:00:01"; }, 10s));
+        ASSERT_TRUE(controller.Converting()) << "the job ended before it could be stopped";
+        controller.OnConvertClicked(); // Stop
+        EXPECT_FALSE(controller.Converting());
+        EXPECT_TRUE(host.status.startsWith("Done. ")) << host.status.toStdString();
+        const test::MediaFacts facts = test::Discover(host.state.output.outputPath);
+        ASSERT_TRUE(facts.ok) << facts.raw.toStdString();
+        EXPECT_EQ(facts.videoStreams, 1);
+        EXPECT_EQ(facts.audioStreams, 1);
+        EXPECT_EQ(facts.width, 640);
+        EXPECT_GT(facts.durationSeconds, 0.2);
+        EXPECT_LT(facts.durationSeconds, 39.0);
+    }
 }

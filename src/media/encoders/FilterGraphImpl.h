@@ -10,6 +10,7 @@
 
 #include <condition_variable>
 #include <mutex>
+#include <string>
 
 namespace orvelin::media {
 
@@ -25,6 +26,9 @@ struct GraphBranch {
     int height = 0;
     int writtenWidth = 0;
     int writtenHeight = 0;
+    // The colorimetry of the group's pictures before they became RGB, kept
+    // when they are made 4:2:0 again for an encoder ("" when not known).
+    std::string colorimetry;
 };
 
 struct FilterGraph::Impl {

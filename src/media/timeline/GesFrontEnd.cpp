@@ -2,6 +2,7 @@
 
 #include <gst/controller/gstinterpolationcontrolsource.h>
 #include <gst/pbutils/pbutils.h>
+#include <gst/video/video.h>
 
 #include "media/ErrorText.h"
 #include "media/TransitionPatterns.h"
@@ -13,6 +14,8 @@
 #include <algorithm>
 #include <cmath>
 #include <numeric>
+#include <optional>
+#include <string>
 
 namespace orvelin::media {
 
@@ -104,7 +107,35 @@ struct VideoFacts {
     int height = 0;
     int parNum = 1;
     int parDen = 1;
+    std::string colorimetry;
 };
+
+// The colorimetry the decoder will give the pictures: the stream's own, or
+// when it names none, the one GStreamer assumes for the picture size.
+std::string colorimetryOf(GstDiscovererStreamInfo* stream, int width, int height) {
+    std::string text;
+    if (GstCaps* caps = gst_discoverer_stream_info_get_caps(stream)) {
+        if (!gst_caps_is_empty(caps)) {
+            const gchar* named =
+                gst_structure_get_string(gst_caps_get_structure(caps, 0), "colorimetry");
+            if (named)
+                text = named;
+        }
+        gst_caps_unref(caps);
+    }
+    if (text.empty() && width > 0 && height > 0) {
+        GstVideoInfo info;
+        gst_video_info_init(&info);
+        if (gst_video_info_set_format(&info, GST_VIDEO_FORMAT_I420, static_cast<guint>(width),
+                                      static_cast<guint>(height))) {
+            if (gchar* assumed = gst_video_colorimetry_to_string(&info.colorimetry)) {
+                text = assumed;
+                g_free(assumed);
+            }
+        }
+    }
+    return text;
+}
 
 bool rotatedQuarter(GstDiscovererStreamInfo* stream) {
     const GstTagList* tags = gst_discoverer_stream_info_get_tags(stream);
@@ -165,6 +196,8 @@ StreamFacts streamFacts(GESUriClipAsset* asset, const QString& path, bool forSou
         facts.video.height = static_cast<int>(gst_discoverer_video_info_get_height(v));
         facts.video.parNum = static_cast<int>(gst_discoverer_video_info_get_par_num(v));
         facts.video.parDen = static_cast<int>(gst_discoverer_video_info_get_par_denom(v));
+        facts.video.colorimetry =
+            colorimetryOf(GST_DISCOVERER_STREAM_INFO(v), facts.video.width, facts.video.height);
         if (rotatedQuarter(GST_DISCOVERER_STREAM_INFO(v))) {
             std::swap(facts.video.width, facts.video.height);
             std::swap(facts.video.parNum, facts.video.parDen);
@@ -191,6 +224,9 @@ private:
     HRESULT AddTransition(const TimelineTransition& transition, const std::vector<GESClip*>& clips);
 
     GesFrontEnd& out_;
+    // The colorimetry of the video clips of the group being built; "" when
+    // they disagree.
+    std::optional<std::string> colorimetry_;
 };
 
 HRESULT Builder::Run(const Timeline& model) {
@@ -227,6 +263,7 @@ HRESULT Builder::AddGroup(const TimelineGroup& group) {
     if (!ges_timeline_add_track(out_.timeline, track))
         return RecordError(E_FAIL, QStringLiteral("The editing timeline refused a track."));
     out_.groupTracks.push_back(track);
+    colorimetry_.reset();
 
     // Later tracks lie on top; the editing services put lower layer numbers
     // on top, so the group's last track takes its first layer.
@@ -248,6 +285,7 @@ HRESULT Builder::AddGroup(const TimelineGroup& group) {
                 return hr;
         }
     }
+    out_.groupColorimetry.push_back(colorimetry_.value_or(std::string()));
     return S_OK;
 }
 
@@ -342,8 +380,12 @@ HRESULT Builder::AddSource(const TimelineGroup& group, const GroupMediaType& typ
                            QStringLiteral("%1 ends after %2 of the %3 asked for.")
                                .arg(name, timeText(placed), timeText(length)));
     clips->push_back(clip);
-    if (kind == MediaMajorType::Video)
+    if (kind == MediaMajorType::Video) {
+        colorimetry_ = !colorimetry_ || *colorimetry_ == facts.video.colorimetry
+                           ? facts.video.colorimetry
+                           : std::string();
         return PlaceVideo(clip, facts, type, source.StretchMode());
+    }
     return S_OK;
 }
 

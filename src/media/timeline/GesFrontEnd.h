@@ -17,6 +17,7 @@
 #include "media/MediaPlatform.h"
 #include "media/Timeline.h"
 
+#include <string>
 #include <vector>
 
 namespace orvelin::media {
@@ -24,6 +25,9 @@ namespace orvelin::media {
 struct GesFrontEnd {
     GESTimeline* timeline = nullptr;    // reference held; floating reference sunk
     std::vector<GESTrack*> groupTracks; // the track of each group, by group number (borrowed)
+    // The colorimetry of the pictures each group's clips carry ("bt709", ...);
+    // empty for sound, or when the clips disagree.
+    std::vector<std::string> groupColorimetry;
 };
 
 // Builds `frontEnd` from `model`. On failure nothing is left behind and the

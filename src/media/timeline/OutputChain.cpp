@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 namespace orvelin::media {
 
@@ -86,6 +87,38 @@ bool takesI420(GstElement* encoder) {
     gst_caps_unref(i420);
     gst_caps_unref(caps);
     return takes;
+}
+
+// Pictures made 4:2:0 again after the group's RGB keep the colorimetry
+// they came with: the source's luma passes through unchanged, where the
+// default for the output size would recompute it with another matrix.
+void keepColorimetryInside(GstElement* compressor, const std::string& colorimetry) {
+    if (colorimetry.empty() || !GST_IS_BIN(compressor))
+        return;
+    GstIterator* it = gst_bin_iterate_recurse(GST_BIN(compressor));
+    GValue item = G_VALUE_INIT;
+    while (gst_iterator_next(it, &item) == GST_ITERATOR_OK) {
+        auto* element = GST_ELEMENT(g_value_get_object(&item));
+        GstElementFactory* factory = gst_element_get_factory(element);
+        if (factory && g_str_equal(GST_OBJECT_NAME(factory), "capsfilter")) {
+            GstCaps* caps = nullptr;
+            g_object_get(element, "caps", &caps, nullptr);
+            if (caps && gst_caps_get_size(caps) == 1 &&
+                g_strcmp0(gst_structure_get_string(gst_caps_get_structure(caps, 0), "format"),
+                          "I420") == 0) {
+                GstCaps* kept = gst_caps_copy(caps);
+                gst_caps_set_simple(kept, "colorimetry", G_TYPE_STRING, colorimetry.c_str(),
+                                    nullptr);
+                g_object_set(element, "caps", kept, nullptr);
+                gst_caps_unref(kept);
+            }
+            if (caps)
+                gst_caps_unref(caps);
+        }
+        g_value_reset(&item);
+    }
+    g_value_unset(&item);
+    gst_iterator_free(it);
 }
 
 // The parser a bare encoder's stream needs before a multiplexer.
@@ -233,6 +266,11 @@ HRESULT LinkGroupOutput(FilterGraph::Impl& graph, int32_t group, GstElement* com
     };
     if (!add("queue"))
         return RecordError(REGDB_E_CLASSNOTREG, missing.arg(QStringLiteral("queue")));
+    // A few pictures are enough to keep the encoder busy while the timeline
+    // makes the next ones; the default (10 MB) holds dozens of raw frames.
+    if (video)
+        g_object_set(chain.back(), "max-size-buffers", 4u, "max-size-bytes", 0u, "max-size-time",
+                     static_cast<guint64>(0), nullptr);
     if (!packaged) {
         const char* converters[] = {video ? "videoconvert" : "audioconvert",
                                     video ? nullptr : "audioresample"};
@@ -244,14 +282,18 @@ HRESULT LinkGroupOutput(FilterGraph::Impl& graph, int32_t group, GstElement* com
             useAllProcessors(chain.back());
     } else if (video) {
         useAllProcessorsInside(compressor);
+        keepColorimetryInside(compressor, branch.colorimetry);
     }
 
     // The format handed on where the next element would otherwise choose.
     const char* format = nullptr;
+    std::string i420 = "video/x-raw,format=I420";
+    if (!branch.colorimetry.empty())
+        i420 += ",colorimetry=" + branch.colorimetry;
     const QString muxFactory =
         mux ? QString::fromUtf8(GST_OBJECT_NAME(gst_element_get_factory(mux))) : QString();
     if (video && compressor && !packaged && takesI420(findEncoder(compressor)))
-        format = "video/x-raw,format=I420";
+        format = i420.c_str();
     else if (video && !compressor && muxFactory == QLatin1String("avimux"))
         format = "video/x-raw,format=BGR";
     else if (video && !compressor && muxFactory == QLatin1String("matroskamux"))

@@ -119,6 +119,8 @@ HRESULT RenderEngine::ConnectFrontEnd() {
             Succeeded(group->GetMediaType(&type)) && type.videoInfo) {
             branch.width = type.videoInfo->bmiHeader.biWidth;
             branch.height = std::abs(type.videoInfo->bmiHeader.biHeight);
+            if (g < frontEnd.groupColorimetry.size())
+                branch.colorimetry = frontEnd.groupColorimetry[g];
         }
         if (pad && branch.kind == MediaMajorType::Video) {
             if (HRESULT hr = AddRgbOutput(impl, pad, &branch.source); Failed(hr)) {

@@ -5,6 +5,7 @@
 #include "media/AsfWriter.h"
 
 #include "media/ErrorText.h"
+#include "media/encoders/CompressorRecipes.h"
 #include "media/wmprofile/AsfWriterElement.h"
 
 #include <gst/gst.h>
@@ -272,6 +273,11 @@ HRESULT AsfWriterConfig::AddStream(const WMStreamConfig& config, int index) {
         encoder = add(codec->encoder.c_str());
         if (!encoder)
             return fail(REGDB_E_CLASSNOTREG, missing.arg(QString::fromStdString(codec->encoder)));
+        // The libav video encoders move their output 1000 hours on; the ASF
+        // multiplexer stores those times as they are, and players that
+        // honour the file's play duration then show no picture. The
+        // pictures get their input times back (these encoders keep order).
+        InstallTimestampRepair(encoder);
         const uint32_t bitrate = config.GetBitrate() ? config.GetBitrate() : header.dwBitRate;
         if (g_object_class_find_property(G_OBJECT_GET_CLASS(encoder), "bitrate"))
             g_object_set(encoder, "bitrate",
