@@ -184,6 +184,17 @@ TEST(ConvertOutputs, X264WithAacInMp4) {
     EXPECT_EQ(Frames(job.host.state.output.outputPath, job.env.TempPath("frames")).size(), 50u);
 }
 
+TEST(ConvertOutputs, TheUsersReorderingSettingComesBackAfterAnAviJob) {
+    // AVI needs pictures in display order, so the job turns B-frames off;
+    // the encoder the user chose gets its own setting back afterwards.
+    Job job(Sources::Get().Clip(), 3.0, 160, 120, kContainerAvi, "ordered.avi");
+    job.UseCompressors("x264enc", nullptr);
+    ASSERT_EQ(SelectedVideoCompressor()->SetProperty("bframes", "3"), media::S_OK);
+    job.host.state.trimEnd = kSecond;
+    ASSERT_TRUE(job.Run().ok);
+    EXPECT_EQ(SelectedVideoCompressor()->GetProperty("bframes"), QStringLiteral("3"));
+}
+
 TEST(ConvertOutputs, X264WithMp3InAviKeepsEveryFrameInOrder) {
     // x264 reorders frames (B-frames); AVI stores them in decoding order
     // without times, so every frame must arrive once and in sequence.

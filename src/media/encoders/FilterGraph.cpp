@@ -2,6 +2,7 @@
 
 #include "media/ErrorText.h"
 #include "media/encoders/FilterGraphImpl.h"
+#include "media/timeline/OutputChain.h"
 #include "media/timeline/StreamEnds.h"
 
 namespace orvelin::media {
@@ -269,8 +270,10 @@ void FilterGraph::Impl::Release() {
     for (const GraphFilterEntry& entry : filters) {
         auto* element =
             entry.filter ? static_cast<GstElement*>(entry.filter->NativeElement()) : nullptr;
-        if (element && GST_OBJECT_PARENT(element) == GST_OBJECT(pipeline))
+        if (element && GST_OBJECT_PARENT(element) == GST_OBJECT(pipeline)) {
             gst_bin_remove(GST_BIN(pipeline), element);
+            RestoreReordering(element);
+        }
     }
 }
 

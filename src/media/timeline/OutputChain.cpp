@@ -155,14 +155,37 @@ const char* parserFor(GstElement* encoder) {
 // AVI keeps no presentation times and players place MP4 pictures that are
 // stored out of order differently (one frame or more apart): pictures are
 // written in the order they are shown.
+// The user's own setting is kept on the encoder and given back when the job
+// lets the encoder go (RestoreReordering), so that the next job into
+// another container codes as the user chose.
+constexpr const char* kReorderingKeys[][2] = {{"bframes", "orvelin-own-bframes"},
+                                              {"max-bframes", "orvelin-own-max-bframes"}};
+
+bool writableInteger(GstElement* encoder, const char* property, GType* type) {
+    GParamSpec* spec = g_object_class_find_property(G_OBJECT_GET_CLASS(encoder), property);
+    if (!spec || !(spec->flags & G_PARAM_WRITABLE))
+        return false;
+    *type = G_PARAM_SPEC_VALUE_TYPE(spec);
+    return *type == G_TYPE_UINT || *type == G_TYPE_INT;
+}
+
 void withoutReordering(GstElement* encoder) {
-    for (const char* property : {"bframes", "max-bframes"}) {
-        GParamSpec* spec = g_object_class_find_property(G_OBJECT_GET_CLASS(encoder), property);
-        if (spec && (spec->flags & G_PARAM_WRITABLE) &&
-            G_PARAM_SPEC_VALUE_TYPE(spec) == G_TYPE_UINT)
+    for (const auto& [property, key] : kReorderingKeys) {
+        GType type = G_TYPE_INVALID;
+        if (!writableInteger(encoder, property, &type))
+            continue;
+        GValue own = G_VALUE_INIT;
+        g_value_init(&own, type);
+        g_object_get_property(G_OBJECT(encoder), property, &own);
+        const gint64 value =
+            type == G_TYPE_UINT ? gint64(g_value_get_uint(&own)) : gint64(g_value_get_int(&own));
+        g_value_unset(&own);
+        if (!g_object_get_data(G_OBJECT(encoder), key))
+            g_object_set_data_full(G_OBJECT(encoder), key, new gint64(value),
+                                   [](gpointer p) { delete static_cast<gint64*>(p); });
+        if (type == G_TYPE_UINT)
             g_object_set(encoder, property, 0u, nullptr);
-        else if (spec && (spec->flags & G_PARAM_WRITABLE) &&
-                 G_PARAM_SPEC_VALUE_TYPE(spec) == G_TYPE_INT)
+        else
             g_object_set(encoder, property, 0, nullptr);
     }
 }
@@ -405,6 +428,23 @@ HRESULT LinkGroupOutput(FilterGraph::Impl& graph, int32_t group, GstElement* com
                         compressor ? findEncoder(compressor) : nullptr);
     build.Commit();
     return S_OK;
+}
+
+void RestoreReordering(GstElement* compressor) {
+    if (!compressor)
+        return;
+    GstElement* encoder = findEncoder(compressor);
+    for (const auto& [property, key] : kReorderingKeys) {
+        auto* own = static_cast<gint64*>(g_object_get_data(G_OBJECT(encoder), key));
+        GType type = G_TYPE_INVALID;
+        if (!own || !writableInteger(encoder, property, &type))
+            continue;
+        if (type == G_TYPE_UINT)
+            g_object_set(encoder, property, static_cast<guint>(*own), nullptr);
+        else
+            g_object_set(encoder, property, static_cast<gint>(*own), nullptr);
+        g_object_set_data(G_OBJECT(encoder), key, nullptr);
+    }
 }
 
 } // namespace orvelin::media

@@ -17,4 +17,8 @@ namespace orvelin::media {
 HRESULT LinkGroupOutput(FilterGraph::Impl& graph, int32_t group, GstElement* compressor,
                         GstElement* mux);
 
+// Gives a compressor back the picture reordering its user chose, where a
+// chain into a container that keeps no presentation order had turned it off.
+void RestoreReordering(GstElement* compressor);
+
 } // namespace orvelin::media
