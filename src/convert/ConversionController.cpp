@@ -9,6 +9,7 @@
 #include "lang/BuiltinStrings.h"
 #include "lang/LanguagePack.h"
 #include "media/ErrorText.h"
+#include "media/PipelineRelease.h"
 
 #include <QFile>
 #include <algorithm>
@@ -301,6 +302,7 @@ void ConversionController::TearDownJob() {
         job_.renderEngine->ScrapIt();
     job_.renderEngine.reset();
     job_.timeline.reset();
+    media::TrimFreedMemory();
     state.converting = 0;
     host_.SetConvertButtonText(LanguagePack::Instance().GetDialogTextOrString(IDS_CONVERT));
     state.elapsedSeconds = 0;

@@ -2,6 +2,8 @@
 
 #include <gst/gst.h>
 
+#include <malloc.h>
+
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -39,14 +41,21 @@ void ReleasePipeline(GstElement* pipeline, std::chrono::milliseconds waitAtMost)
             release->finished = true;
         }
         release->done.notify_all();
+        bool last = false;
         {
             std::lock_guard lock(g_mutex);
-            --g_releasing;
+            last = --g_releasing == 0;
         }
+        if (last)
+            TrimFreedMemory();
         g_changed.notify_all();
     }).detach();
     std::unique_lock lock(release->mutex);
     release->done.wait_for(lock, waitAtMost, [&] { return release->finished; });
+}
+
+void TrimFreedMemory() {
+    malloc_trim(0);
 }
 
 int PipelinesBeingReleased() {

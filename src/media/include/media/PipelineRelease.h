@@ -13,6 +13,12 @@ namespace orvelin::media {
 // not, in the background.
 void ReleasePipeline(GstElement* pipeline, std::chrono::milliseconds waitAtMost);
 
+// Gives the memory that finished pipelines freed back to the system. Every
+// streaming thread allocates from a pool of its own, and the pools keep
+// what they once held: without this the program would grow with each file
+// opened or converted until every pool had held a whole pipeline.
+void TrimFreedMemory();
+
 // Pipelines still being released in the background.
 int PipelinesBeingReleased();
 // Waits until every background release has finished or the time runs out;
