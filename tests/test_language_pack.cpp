@@ -169,6 +169,28 @@ TEST(LanguagePackTexts, Utf16AndUtf8Packs) {
     EXPECT_EQ(Pack().GetString(108), QString("bad ") + QChar(0xFFFD) + "( byte");
 }
 
+TEST(LanguagePackTexts, TheLengthLimitNeverSplitsACharacter) {
+    // 3,000 Cyrillic letters: two bytes each in UTF-8, one unit each in
+    // UTF-16. A UTF-8 pack keeps the whole letters of its first 2,047 bytes;
+    // a UTF-16 pack keeps 2,047 letters.
+    const QString letters = QString(3000, QChar(0x0416));
+    PackFolder folder;
+    folder.Write("Russian_unicode", test::Utf16Pack("[STRING]\r\nIDS_MESSAGE_ERROR=" + letters));
+    folder.Write("Russian_utf-8", "[STRING]\nIDS_MESSAGE_ERROR=" + letters.toUtf8() + "\n");
+    ASSERT_TRUE(folder.Init("Russian_unicode"));
+    EXPECT_EQ(Pack().GetString(105), QString(2047, QChar(0x0416)));
+    QString utf8 = "Russian_utf-8";
+    Pack().Select(utf8);
+    EXPECT_EQ(Pack().GetString(105), QString(1023, QChar(0x0416)));
+    // A letter outside the basic plane (two UTF-16 units) is kept or left out
+    // whole.
+    const QString wide = QString(2046, QLatin1Char('a')) + QString::fromUcs4(U"\U0001F600") + "b";
+    folder.Write("Russian_unicode", test::Utf16Pack("[STRING]\r\nIDS_MESSAGE_ERROR=" + wide));
+    QString unicode = "Russian_unicode";
+    Pack().Select(unicode);
+    EXPECT_EQ(Pack().GetString(105), QString(2046, QLatin1Char('a')));
+}
+
 TEST(LanguagePackTexts, DecodersReplaceWhatDoesNotDecode) {
     // 0x81 is unassigned in code page 1252; a lone lead byte ends a cp936 text.
     EXPECT_EQ(DecodeCodePage("a\x81z", 1252), QString("a") + QChar(0xFFFD) + "z");

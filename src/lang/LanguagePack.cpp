@@ -181,10 +181,18 @@ QString LanguagePack::ReadEntry(const QString& section, const QString& key,
         return defaultText;
     const QByteArray& bytes = *found;
     QString text;
-    if (profile_.DecodedFromUtf16() || encoding_ == PackEncoding::Utf8)
+    if (profile_.DecodedFromUtf16()) {
         text = DecodeUtf8(bytes);
-    else
+    } else if (encoding_ == PackEncoding::Utf8) {
+        // The byte limit may have cut the last character in two: what is
+        // left of it is dropped, not shown as a replacement character.
+        QByteArray whole = bytes;
+        if (whole.size() == ProfileFile::kMaxValueBytes)
+            whole.truncate(CompleteUtf8Prefix(whole));
+        text = DecodeUtf8(whole);
+    } else {
         text = DecodeCodePage(bytes, codePage_);
+    }
     // A NUL byte is no text; it shows as a replacement character.
     text.replace(QChar(0), QChar(0xFFFD));
     return text;

@@ -320,8 +320,9 @@ int AnsiCodePage(uint16_t languageId) {
     case 0x27:
         return 1257;
     case 0x1F:
-    case 0x42:
         return 1254;
+    case 0x42: // Turkmen
+        return 1250;
     case 0x2C: // Azeri: Cyrillic or Latin
     case 0x43: // Uzbek: Cyrillic or Latin
         return sub == 0x02 ? 1251 : 1254;
@@ -339,9 +340,12 @@ int AnsiCodePage(uint16_t languageId) {
     case 0x85:
     case 0x28:
         return 1251;
-    case 0x1A: // Croatian, Serbian, Bosnian: Cyrillic sublanguages use 1251
-        return (sub == 0x03 || sub == 0x07 || sub == 0x08 || sub == 0x0A || sub == 0x1F) ? 1251
-                                                                                         : 1250;
+    case 0x1A: // Croatian, Serbian, Bosnian: Cyrillic sublanguages use 1251; plain
+               // Serbian (0x7C1A) is written in the Latin script
+        return (sub == 0x03 || sub == 0x07 || sub == 0x08 || sub == 0x0A || sub == 0x19 ||
+                sub == 0x1B)
+                   ? 1251
+                   : 1250;
     case 0x05:
     case 0x0E:
     case 0x15:

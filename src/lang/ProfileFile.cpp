@@ -126,10 +126,24 @@ template <typename Visit> void ProfileFile::ForEachKey(const Section& section, V
         });
 }
 
-QByteArray ProfileFile::CleanValue(QByteArray value) {
+QByteArray ProfileFile::CleanValue(QByteArray value) const {
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
         value.back() == value.front())
         value = value.mid(1, value.size() - 2);
+    if (fromUtf16_) {
+        // A UTF-16 file counts its limit in UTF-16 units, and a character
+        // made of two units is never split.
+        if (value.size() <= kMaxValueBytes)
+            return value;
+        QString text = QString::fromUtf8(value);
+        if (text.size() > kMaxValueBytes) {
+            qsizetype keep = kMaxValueBytes;
+            if (text.at(keep - 1).isHighSurrogate())
+                --keep;
+            text.truncate(keep);
+        }
+        return text.toUtf8();
+    }
     if (value.size() > kMaxValueBytes)
         value.truncate(kMaxValueBytes);
     return value;

@@ -51,7 +51,7 @@ private:
     // Walks the lines of a section; `visit` gets the lower-cased key and the
     // line's value part and answers false to stop.
     template <typename Visit> void ForEachKey(const Section& section, Visit visit) const;
-    static QByteArray CleanValue(QByteArray value);
+    QByteArray CleanValue(QByteArray value) const;
 
     QByteArray text_;
     bool fromUtf16_ = false;

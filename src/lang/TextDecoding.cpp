@@ -129,4 +129,21 @@ QByteArray Utf16ToUtf8(const char* data, qsizetype size, bool bigEndian) {
     return out;
 }
 
+qsizetype CompleteUtf8Prefix(const QByteArray& bytes) {
+    const qsizetype size = bytes.size();
+    // The lead byte of the last character is at most three bytes back.
+    for (qsizetype back = 1; back <= 4 && back <= size; ++back) {
+        const auto byte = static_cast<unsigned char>(bytes[size - back]);
+        if ((byte & 0xC0) == 0x80)
+            continue; // a continuation byte
+        const int length = byte < 0x80             ? 1
+                           : (byte & 0xE0) == 0xC0 ? 2
+                           : (byte & 0xF0) == 0xE0 ? 3
+                           : (byte & 0xF8) == 0xF0 ? 4
+                                                   : 1; // not UTF-8: left to the decoder
+        return back < length ? size - back : size;
+    }
+    return size;
+}
+
 } // namespace orvelin
