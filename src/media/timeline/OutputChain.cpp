@@ -53,7 +53,10 @@ void useAllProcessors(GstElement* element) {
         g_object_set(element, "n-threads", std::clamp(g_get_num_processors(), 1u, 8u), nullptr);
 }
 
-void useAllProcessorsInside(GstElement* compressor) {
+// Calls `visit` on each element inside a packaged compressor made by
+// `factoryName`.
+template <typename Visit>
+void forEachInside(GstElement* compressor, const char* factoryName, Visit visit) {
     if (!GST_IS_BIN(compressor))
         return;
     GstIterator* it = gst_bin_iterate_recurse(GST_BIN(compressor));
@@ -61,12 +64,16 @@ void useAllProcessorsInside(GstElement* compressor) {
     while (gst_iterator_next(it, &item) == GST_ITERATOR_OK) {
         auto* element = GST_ELEMENT(g_value_get_object(&item));
         GstElementFactory* factory = gst_element_get_factory(element);
-        if (factory && g_str_equal(GST_OBJECT_NAME(factory), "videoconvert"))
-            useAllProcessors(element);
+        if (factory && g_str_equal(GST_OBJECT_NAME(factory), factoryName))
+            visit(element);
         g_value_reset(&item);
     }
     g_value_unset(&item);
     gst_iterator_free(it);
+}
+
+void useAllProcessorsInside(GstElement* compressor) {
+    forEachInside(compressor, "videoconvert", useAllProcessors);
 }
 
 GstCaps* padCaps(GstElement* element, const char* padName) {
@@ -93,32 +100,22 @@ bool takesI420(GstElement* encoder) {
 // they came with: the source's luma passes through unchanged, where the
 // default for the output size would recompute it with another matrix.
 void keepColorimetryInside(GstElement* compressor, const std::string& colorimetry) {
-    if (colorimetry.empty() || !GST_IS_BIN(compressor))
+    if (colorimetry.empty())
         return;
-    GstIterator* it = gst_bin_iterate_recurse(GST_BIN(compressor));
-    GValue item = G_VALUE_INIT;
-    while (gst_iterator_next(it, &item) == GST_ITERATOR_OK) {
-        auto* element = GST_ELEMENT(g_value_get_object(&item));
-        GstElementFactory* factory = gst_element_get_factory(element);
-        if (factory && g_str_equal(GST_OBJECT_NAME(factory), "capsfilter")) {
-            GstCaps* caps = nullptr;
-            g_object_get(element, "caps", &caps, nullptr);
-            if (caps && gst_caps_get_size(caps) == 1 &&
-                g_strcmp0(gst_structure_get_string(gst_caps_get_structure(caps, 0), "format"),
-                          "I420") == 0) {
-                GstCaps* kept = gst_caps_copy(caps);
-                gst_caps_set_simple(kept, "colorimetry", G_TYPE_STRING, colorimetry.c_str(),
-                                    nullptr);
-                g_object_set(element, "caps", kept, nullptr);
-                gst_caps_unref(kept);
-            }
-            if (caps)
-                gst_caps_unref(caps);
+    forEachInside(compressor, "capsfilter", [&](GstElement* element) {
+        GstCaps* caps = nullptr;
+        g_object_get(element, "caps", &caps, nullptr);
+        if (caps && gst_caps_get_size(caps) == 1 &&
+            g_strcmp0(gst_structure_get_string(gst_caps_get_structure(caps, 0), "format"),
+                      "I420") == 0) {
+            GstCaps* kept = gst_caps_copy(caps);
+            gst_caps_set_simple(kept, "colorimetry", G_TYPE_STRING, colorimetry.c_str(), nullptr);
+            g_object_set(element, "caps", kept, nullptr);
+            gst_caps_unref(kept);
         }
-        g_value_reset(&item);
-    }
-    g_value_unset(&item);
-    gst_iterator_free(it);
+        if (caps)
+            gst_caps_unref(caps);
+    });
 }
 
 // The parser a bare encoder's stream needs before a multiplexer.
