@@ -8,6 +8,7 @@
 #include "options/CompressorCatalog.h"
 #include "options/FilterPropertiesDialog.h"
 #include "preview/PreviewPlayer.h"
+#include "support/MainWindowTest.h"
 #include "support/MediaFixtures.h"
 #include "support/ModalWatch.h"
 #include "support/TestEnv.h"
@@ -22,25 +23,12 @@ using namespace orvelin;
 using namespace orvelin::test;
 
 namespace {
-class GuiConvertTest : public ::testing::Test {
+class GuiConvertTest : public MainWindowTest {
 protected:
-    void Click(int id) { qobject_cast<QAbstractButton*>(dialog_->Control(id))->click(); }
-    void OpenAndShow(const QString& source, const QString& output) {
-        env_.settings->WriteString("Settings", "OutputName", output);
-        dialog_ = std::make_unique<MainDialog>(*env_.context);
-        dialog_->show();
-        env_.ui.fileAnswers.push_back(source);
-        Click(IDC_BUTTON_OPEN_VIDEO);
-        ASSERT_EQ(dialog_->State().itemCount, 1) << env_.ui.MessageTexts().join("|").toStdString();
-    }
     bool WaitUntilDone(int seconds) {
         return WaitFor([&] { return dialog_->State().converting == 0; },
                        std::chrono::seconds(seconds));
     }
-
-    TestEnv env_;
-    QTemporaryDir dir_;
-    std::unique_ptr<MainDialog> dialog_;
 };
 } // namespace
 

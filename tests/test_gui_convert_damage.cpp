@@ -6,6 +6,7 @@
 #include "app/SettingsStore.h"
 #include "mainwnd/ControlIds.h"
 #include "mainwnd/MainDialog.h"
+#include "support/MainWindowTest.h"
 #include "support/MediaFixtures.h"
 #include "support/TestEnv.h"
 
@@ -32,21 +33,12 @@ struct RecordingSession : DesktopSession {
     }
 };
 
-class GuiConvertDamageTest : public ::testing::Test {
+class GuiConvertDamageTest : public MainWindowTest {
 protected:
     void SetUp() override { SetDesktopSession(&session_); }
     void TearDown() override {
         dialog_.reset();
         SetDesktopSession(nullptr);
-    }
-    void Click(int id) { qobject_cast<QAbstractButton*>(dialog_->Control(id))->click(); }
-    void OpenAndShow(const QString& source, const QString& output) {
-        env_.settings->WriteString("Settings", "OutputName", output);
-        dialog_ = std::make_unique<MainDialog>(*env_.context);
-        dialog_->show();
-        env_.ui.fileAnswers.push_back(source);
-        Click(IDC_BUTTON_OPEN_VIDEO);
-        ASSERT_EQ(dialog_->State().itemCount, 1) << Messages().toStdString();
     }
     // Converts with the no-compressor warning answered Yes; false when the
     // job did not start or did not end in time.
@@ -58,8 +50,6 @@ protected:
             return false;
         return WaitFor([&] { return dialog_->State().converting == 0; }, std::chrono::seconds(120));
     }
-    QString Status() const { return dialog_->ControlText(IDC_STATIC_OUTPUT_INFO); }
-    QString Messages() const { return env_.ui.MessageTexts().join("|"); }
     // The message boxes after the compressor warning.
     QStringList EndMessages() const {
         QStringList texts = env_.ui.MessageTexts();
@@ -75,11 +65,8 @@ protected:
         ASSERT_TRUE(WaitFor([&] { return !dialog_->isActiveWindow(); }));
     }
 
-    TestEnv env_;
-    QTemporaryDir dir_;
     RecordingSession session_;
     QWidget other_;
-    std::unique_ptr<MainDialog> dialog_;
 };
 
 MediaSpec SmallClip(double seconds) {

@@ -5,6 +5,7 @@
 #include "app/SettingsStore.h"
 #include "mainwnd/ControlIds.h"
 #include "mainwnd/MainDialog.h"
+#include "support/MainWindowTest.h"
 #include "support/MediaFixtures.h"
 #include "support/TestEnv.h"
 
@@ -51,19 +52,8 @@ QByteArray ReadAll(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-class GuiConvertFailureTest : public ::testing::Test {
+class GuiConvertFailureTest : public MainWindowTest {
 protected:
-    void Click(int id) { qobject_cast<QAbstractButton*>(dialog_->Control(id))->click(); }
-    void OpenAndShow(const QString& source, const QString& output) {
-        env_.settings->WriteString("Settings", "OutputName", output);
-        dialog_ = std::make_unique<MainDialog>(*env_.context);
-        dialog_->show();
-        env_.ui.fileAnswers.push_back(source);
-        Click(IDC_BUTTON_OPEN_VIDEO);
-        ASSERT_EQ(dialog_->State().itemCount, 1) << Messages().toStdString();
-    }
-    QString Status() const { return dialog_->ControlText(IDC_STATIC_OUTPUT_INFO); }
-    QString Messages() const { return env_.ui.MessageTexts().join("|"); }
     QString Clip() {
         MediaSpec clip;
         clip.width = 96;
@@ -77,10 +67,6 @@ protected:
         EXPECT_TRUE(dialog_->Control(IDC_BUTTON_OPEN_VIDEO)->isEnabled());
         EXPECT_TRUE(dialog_->Control(IDC_BUTTON_OPTIONS)->isEnabled());
     }
-
-    TestEnv env_;
-    QTemporaryDir dir_;
-    std::unique_ptr<MainDialog> dialog_;
 };
 
 } // namespace

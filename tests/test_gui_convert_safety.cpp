@@ -6,6 +6,7 @@
 #include "mainwnd/ControlIds.h"
 #include "mainwnd/MainDialog.h"
 #include "options/CompressorCatalog.h"
+#include "support/MainWindowTest.h"
 #include "support/MediaFixtures.h"
 #include "support/TestEnv.h"
 
@@ -36,23 +37,12 @@ QByteArray Hash(const QString& path) {
     return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha1);
 }
 
-class GuiConvertSafetyTest : public ::testing::Test {
+class GuiConvertSafetyTest : public MainWindowTest {
 protected:
-    void Click(int id) { qobject_cast<QAbstractButton*>(dialog_->Control(id))->click(); }
-    void OpenAndShow(const QString& source, const QString& output) {
-        env_.settings->WriteString("Settings", "OutputName", output);
-        dialog_ = std::make_unique<MainDialog>(*env_.context);
-        dialog_->show();
-        env_.ui.fileAnswers.push_back(source);
-        Click(IDC_BUTTON_OPEN_VIDEO);
-        ASSERT_EQ(dialog_->State().itemCount, 1) << env_.ui.MessageTexts().join("|").toStdString();
-    }
     bool WaitUntilIdle(int seconds) {
         return WaitFor([&] { return dialog_->State().converting == 0; },
                        std::chrono::seconds(seconds));
     }
-    QString Status() const { return dialog_->ControlText(IDC_STATIC_OUTPUT_INFO); }
-    QString Messages() const { return env_.ui.MessageTexts().join("|"); }
     QString SmallClip(const QString& name, double seconds = 2.0) {
         MediaSpec clip;
         clip.width = 96;
@@ -60,10 +50,6 @@ protected:
         clip.seconds = seconds;
         return SharedMedia(name, clip);
     }
-
-    TestEnv env_;
-    QTemporaryDir dir_;
-    std::unique_ptr<MainDialog> dialog_;
 };
 
 } // namespace
