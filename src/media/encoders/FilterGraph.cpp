@@ -5,6 +5,9 @@
 #include "media/timeline/OutputChain.h"
 #include "media/timeline/StreamEnds.h"
 
+#include <QFileInfo>
+#include <QStringList>
+
 namespace orvelin::media {
 
 namespace {
@@ -118,6 +121,34 @@ GstPadProbeReturn endChainWhenIdle(GstPad*, GstPadProbeInfo*, gpointer head) {
     return GST_PAD_PROBE_REMOVE;
 }
 
+GstPadProbeReturn countProgress(GstPad*, GstPadProbeInfo*, gpointer data) {
+    static_cast<std::atomic<uint64_t>*>(data)->fetch_add(1, std::memory_order_relaxed);
+    return GST_PAD_PROBE_OK;
+}
+
+// Every sink pad of the elements that end the graph (the file writer, the
+// preview's sinks), in bins too.
+std::vector<GstPad*> endPads(GstElement* pipeline) {
+    std::vector<GstPad*> pads;
+    GstIterator* sinks = gst_bin_iterate_sinks(GST_BIN(pipeline));
+    GValue item = G_VALUE_INIT;
+    while (gst_iterator_next(sinks, &item) == GST_ITERATOR_OK) {
+        auto* sink = GST_ELEMENT(g_value_get_object(&item));
+        GstIterator* sinkPads = gst_element_iterate_sink_pads(sink);
+        GValue padItem = G_VALUE_INIT;
+        while (gst_iterator_next(sinkPads, &padItem) == GST_ITERATOR_OK) {
+            pads.push_back(GST_PAD(g_value_dup_object(&padItem)));
+            g_value_reset(&padItem);
+        }
+        g_value_unset(&padItem);
+        gst_iterator_free(sinkPads);
+        g_value_reset(&item);
+    }
+    g_value_unset(&item);
+    gst_iterator_free(sinks);
+    return pads;
+}
+
 } // namespace
 
 // ---- Impl -------------------------------------------------------------------
@@ -133,6 +164,7 @@ FilterGraph::Impl::Impl() {
 }
 
 FilterGraph::Impl::~Impl() {
+    EndStallWatch();
     Release();
     for (GraphBranch& b : branches) {
         if (b.source)
@@ -257,6 +289,90 @@ void FilterGraph::Impl::Finish() {
         gst_pad_remove_probe(pad, id);
 }
 
+QString FilterGraph::Impl::StalledText() const {
+    QStringList names;
+    for (const auto& stream : sources) {
+        const QString name = QFileInfo(stream->Report().file).fileName();
+        if (!name.isEmpty() && !names.contains(name))
+            names.append(name);
+    }
+    const QString what =
+        names.isEmpty() ? QStringLiteral("the timeline") : names.join(QStringLiteral(", "));
+    return QStringLiteral("The conversion of %1 stopped making progress; the file may not be "
+                          "readable from the marked time.")
+        .arg(what);
+}
+
+void FilterGraph::Impl::StartStallWatch() {
+    EndStallWatch();
+    std::vector<GstPad*> pads = endPads(pipeline);
+    for (GraphBranch& b : branches) {
+        if (b.source)
+            pads.push_back(GST_PAD(gst_object_ref(b.source)));
+    }
+    for (GstPad* pad : pads)
+        progressProbes.emplace_back(
+            pad, gst_pad_add_probe(pad,
+                                   static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER |
+                                                                GST_PAD_PROBE_TYPE_BUFFER_LIST),
+                                   countProgress, &progress, nullptr));
+    {
+        std::lock_guard lock(mutex);
+        stallWatchStop = false;
+    }
+    stallWatch = std::thread([this] {
+        using Clock = std::chrono::steady_clock;
+        uint64_t seen = progress.load();
+        auto lastMove = Clock::now();
+        std::unique_lock lock(mutex);
+        while (!stallWatchStop) {
+            changed.wait_for(lock, std::chrono::milliseconds(200),
+                             [this] { return stallWatchStop; });
+            if (stallWatchStop)
+                break;
+            const bool running = started && !finishing && !eos && !errorSeen;
+            // Asked to play (prerolling counts: a graph may never get there)
+            // and not paused on purpose.
+            lock.unlock();
+            GstState state = GST_STATE_NULL;
+            GstState pending = GST_STATE_VOID_PENDING;
+            gst_element_get_state(pipeline, &state, &pending, 0);
+            lock.lock();
+            const GstState target = pending != GST_STATE_VOID_PENDING ? pending : state;
+            const uint64_t count = progress.load();
+            const auto now = Clock::now();
+            if (!running || target != GST_STATE_PLAYING || count != seen) {
+                seen = count;
+                lastMove = now;
+                continue;
+            }
+            if (now - lastMove < stallTimeout || stallWatchStop || errorSeen || finishing)
+                continue;
+            errorSeen = true;
+            errorHr = VFW_E_TIMEOUT;
+            errorText = LimitErrorText(StalledText());
+            changed.notify_all();
+            events.Push(GraphEvent{EC_ERRORABORT, errorHr, errorText});
+            break;
+        }
+    });
+}
+
+void FilterGraph::Impl::EndStallWatch() {
+    {
+        std::lock_guard lock(mutex);
+        stallWatchStop = true;
+        changed.notify_all();
+    }
+    if (stallWatch.joinable() && stallWatch.get_id() != std::this_thread::get_id())
+        stallWatch.join();
+    for (auto& [pad, id] : progressProbes) {
+        gst_pad_remove_probe(pad, id);
+        gst_object_unref(pad);
+    }
+    progressProbes.clear();
+}
+
 void FilterGraph::Impl::Release() {
     if (!pipeline)
         return;
@@ -330,8 +446,10 @@ HRESULT FilterGraph::Run() {
         impl_->errorText.clear();
     }
     const GstStateChangeReturn ret = gst_element_set_state(impl_->pipeline, GST_STATE_PLAYING);
-    if (ret != GST_STATE_CHANGE_FAILURE)
+    if (ret != GST_STATE_CHANGE_FAILURE) {
+        impl_->StartStallWatch();
         return S_OK;
+    }
     QString text;
     HRESULT hr = E_FAIL;
     {
@@ -357,6 +475,7 @@ HRESULT FilterGraph::Stop() {
         std::lock_guard lock(impl_->mutex);
         running = impl_->started;
     }
+    impl_->EndStallWatch();
     if (running)
         impl_->Finish();
     gst_element_set_state(impl_->pipeline, GST_STATE_NULL);
@@ -395,6 +514,11 @@ GraphState FilterGraph::State() const {
 void FilterGraph::SetFinishTimeout(std::chrono::milliseconds timeout) {
     std::lock_guard lock(impl_->mutex);
     impl_->finishTimeout = timeout;
+}
+
+void FilterGraph::SetStallTimeout(std::chrono::milliseconds timeout) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->stallTimeout = timeout;
 }
 
 GraphEventQueue& FilterGraph::Events() {

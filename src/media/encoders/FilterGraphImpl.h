@@ -8,9 +8,12 @@
 
 #include <gst/gst.h>
 
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <string>
+#include <thread>
 
 namespace orvelin::media {
 
@@ -58,6 +61,16 @@ struct FilterGraph::Impl {
     QString shownFile;
     std::chrono::milliseconds finishTimeout{10000};
 
+    // The watch on a running graph that stops making progress: buffers
+    // leaving the timeline or reaching the end of the graph (the file writer,
+    // the preview sinks) are counted, and a graph that plays without one for
+    // `stallTimeout` is ended with an error.
+    std::atomic<uint64_t> progress{0};
+    std::chrono::milliseconds stallTimeout{10000};
+    std::thread stallWatch;
+    bool stallWatchStop = false;
+    std::vector<std::pair<GstPad*, gulong>> progressProbes; // pad references held
+
     // Creates an element and puts it in the pipeline; nullptr when the
     // factory is missing.
     GstElement* AddElement(const char* factory, const char* name = nullptr);
@@ -68,6 +81,11 @@ struct FilterGraph::Impl {
     QString ShownText(QString text) const;
     // Ends every stream where it stands and waits for the file to be complete.
     void Finish();
+    // Starts and ends the watch on a graph that stops making progress.
+    void StartStallWatch();
+    void EndStallWatch();
+    // The error text of a graph that stopped making progress.
+    QString StalledText() const;
     // Stops the pipeline and takes the added filters out of it.
     void Release();
 };

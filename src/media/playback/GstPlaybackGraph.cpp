@@ -8,6 +8,7 @@
 #include "media/playback/PlaybackErrors.h"
 #include "media/playback/PlaybackFileCheck.h"
 #include "media/playback/PlaybackSinks.h"
+#include "media/playback/ProgramStreamSeek.h"
 #include "media/playback/StreamStart.h"
 
 #include <QFile>
@@ -140,6 +141,7 @@ HRESULT GstPlaybackGraph::Build(const QString& path, bool withDisplay) {
         return Fail(E_FAIL, QStringLiteral("The playback element is not installed."));
     }
     pipeline_ = GST_ELEMENT(gst_object_ref_sink(playbin));
+    WatchProgramStreamSeeks(pipeline_);
     bus_ = std::make_shared<PlaybackBusState>();
     WatchPlaybackBus(pipeline_, bus_);
 

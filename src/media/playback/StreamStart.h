@@ -12,8 +12,9 @@ namespace orvelin::media {
 // clock; the program counts from the first frame. Playback graphs note what
 // they found when a file opens; a file not yet opened is opened for it.
 // Only transport streams (.ts, .m2ts) are counted so: the program stream
-// demultiplexer seeks by an estimate and loses the picture when asked for
-// a place on the file's own clock, so program streams keep 0.
+// demultiplexer counts its places from the first frame by itself (its seeks
+// are helped to land on the asked picture, see ProgramStreamSeek.h), so
+// program streams keep 0.
 REFERENCE_TIME StreamStartOf(const QString& path);
 // A file that begins with MPEG transport packets (188 bytes, or 192 with
 // the time code of .m2ts).

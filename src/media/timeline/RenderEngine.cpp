@@ -5,6 +5,7 @@
 
 #include "media/ErrorText.h"
 #include "media/encoders/FilterGraphImpl.h"
+#include "media/playback/ProgramStreamSeek.h"
 #include "media/timeline/OutputChain.h"
 
 #include <QCoreApplication>
@@ -100,6 +101,7 @@ HRESULT RenderEngine::ConnectFrontEnd() {
         return hr;
     std::shared_ptr<FilterGraph> graph(new FilterGraph());
     FilterGraph::Impl& impl = graph->impl();
+    WatchProgramStreamSeeks(impl.pipeline);
     if (!impl.pipeline || !gst_bin_add(GST_BIN(impl.pipeline), GST_ELEMENT(frontEnd.timeline))) {
         ReleaseGesFrontEnd(&frontEnd);
         return RecordError(E_FAIL, QStringLiteral("The conversion graph cannot be made."));

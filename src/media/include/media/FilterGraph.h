@@ -65,6 +65,10 @@ public:
     // start; E_FAIL when it cannot tell (not running, no position yet).
     HRESULT GetCurrentPosition(REFERENCE_TIME* position) const;
     void SetFinishTimeout(std::chrono::milliseconds timeout);
+    // A running graph through which nothing passes for `timeout` (10 s
+    // unless set) ends with EC_ERRORABORT (VFW_E_TIMEOUT) naming the files
+    // it reads, instead of waiting for ever.
+    void SetStallTimeout(std::chrono::milliseconds timeout);
 
     // End of stream (EC_COMPLETE, once) and errors (EC_ERRORABORT with the
     // platform's text) of a running graph. Nothing is queued while Stop
