@@ -117,8 +117,7 @@ TEST_F(OpenVideoTest, ALengthIsCutToWholeSecondsAndShown) {
     EXPECT_EQ(dialog.ControlText(IDC_STATIC_START_TIME), "00:00:00");
     EXPECT_DOUBLE_EQ(s.sourceFrameRate, 10.0);
     EXPECT_DOUBLE_EQ(s.output.outputFrameRate, 10.0); // index 0 follows the source
-    EXPECT_EQ(env_.ReopenStore()->GetString("Option", "LastPhotoFolder", ""),
-              media_->path() + "/");
+    EXPECT_EQ(env_.ReopenStore()->GetString("Option", "LastPhotoFolder", ""), media_->path() + "/");
     EXPECT_TRUE(dialog.Control(IDC_BUTTON_PLAY)->isEnabled());
     EXPECT_TRUE(dialog.Control(IDC_BUTTON_CONVERT)->isEnabled());
 
@@ -143,8 +142,8 @@ TEST_F(OpenVideoTest, ALengthIsCutToWholeSecondsAndShown) {
     EXPECT_EQ(dialog.State().trimEnd, 657'000'000);
     EXPECT_EQ(dialog.ControlText(IDC_STATIC_END_TIME), "00:01:05");
     // The poll reached the main window too.
-    ASSERT_TRUE(WaitFor([&] { return dialog.ControlText(IDC_STATIC_POSITION) ==
-                                     "00:01:05 / 00:01:23"; }));
+    ASSERT_TRUE(
+        WaitFor([&] { return dialog.ControlText(IDC_STATIC_POSITION) == "00:01:05 / 00:01:23"; }));
     EXPECT_EQ(qobject_cast<QSlider*>(dialog.Control(IDC_SLIDER_SEEK))->value(),
               static_cast<int>(65.7 / 83.7 * 600));
 }

@@ -27,9 +27,8 @@ void SeekSlider::mousePressEvent(QMouseEvent* event) {
         if (!handle.contains(event->position().toPoint())) {
             const int span = width() - handle.width();
             const int pos = QStyle::sliderValueFromPosition(
-                minimum(), maximum(),
-                static_cast<int>(event->position().x()) - handle.width() / 2, span,
-                opt.upsideDown);
+                minimum(), maximum(), static_cast<int>(event->position().x()) - handle.width() / 2,
+                span, opt.upsideDown);
             setSliderPosition(pos);
         }
     }
