@@ -258,15 +258,15 @@ TEST(ConversionProgress, TheTitleAndTaskBarShowThePercentageAndAreClearedAtTheEn
     TestEnv env;
     RecordingSession session;
     SetDesktopSession(&session);
-    MediaSpec spec;
-    spec.width = 320;
-    spec.height = 240;
-    spec.seconds = 20.0;
-    spec.audio = false;
+    MediaSpec clip;
+    clip.width = 320;
+    clip.height = 240;
+    clip.seconds = 20.0;
+    clip.audio = false;
     QTemporaryDir dir;
     const QString source = dir.filePath("long.mkv");
     QString log;
-    ASSERT_TRUE(MakeMedia(source, spec, &log)) << log.toStdString();
+    ASSERT_TRUE(MakeMedia(source, clip, &log)) << log.toStdString();
     env.settings->WriteString("Settings", "OutputName", dir.filePath("out.mkv"));
     {
         MainDialog dialog(*env.context);
@@ -320,12 +320,12 @@ TEST(ConversionNotice, SaysDoneOrFailedWhateverLanguageTheStatusLineIsIn) {
     ASSERT_TRUE(packs.Init("German"));
     RecordingSession session;
     SetDesktopSession(&session);
-    MediaSpec spec;
-    spec.width = 96;
-    spec.height = 64;
-    spec.seconds = 1.0;
-    spec.audio = false;
-    const QString source = SharedMedia("notice clip.mkv", spec);
+    MediaSpec clip;
+    clip.width = 96;
+    clip.height = 64;
+    clip.seconds = 1.0;
+    clip.audio = false;
+    const QString source = SharedMedia("notice clip.mkv", clip);
     ASSERT_FALSE(source.isEmpty());
     env.settings->WriteString("Settings", "OutputName", env.TempPath("ausgabe.mkv"));
     {
@@ -480,10 +480,10 @@ TEST(FrameStepping, AStepForwardLandsOnTheNextFrameWhereFramesLastUnequallyLong)
 TEST(FrameStepping, AVideoWithSoundStepsToo) {
     // The sound follows the picture's step; it must not hold the step up.
     TestEnv env;
-    MediaSpec spec;
-    spec.width = 96;
-    spec.height = 64;
-    const QString clip = SharedMedia("stepping with sound.mkv", spec);
+    MediaSpec described;
+    described.width = 96;
+    described.height = 64;
+    const QString clip = SharedMedia("stepping with sound.mkv", described);
     ASSERT_FALSE(clip.isEmpty());
     QWidget owner;
     owner.show();
@@ -528,11 +528,11 @@ TEST(Accessibility, TheAboutBoxOptionsDialogAndPreviewNameEveryControlAndTabDown
         ReleaseSelectedCompressors();
     }
     {
-        MediaSpec spec;
-        spec.width = 96;
-        spec.height = 64;
-        spec.seconds = 1.0;
-        const QString clip = SharedMedia("named preview clip.mkv", spec);
+        MediaSpec described;
+        described.width = 96;
+        described.height = 64;
+        described.seconds = 1.0;
+        const QString clip = SharedMedia("named preview clip.mkv", described);
         QWidget owner;
         owner.show();
         PreviewPlayer player(*env.context, &owner);

@@ -112,16 +112,7 @@ Job::~Job() {
 }
 
 void Job::UseCompressors(const char* video, const char* audio) {
-    if (video) {
-        SelectedVideoCompressor() = media::BindCompressor(QString::fromLatin1(video));
-        ASSERT_TRUE(SelectedVideoCompressor()) << video;
-        host.state.output.useVideoCompressor = 1;
-    }
-    if (audio) {
-        SelectedAudioCompressor() = media::BindCompressor(QString::fromLatin1(audio));
-        ASSERT_TRUE(SelectedAudioCompressor()) << audio;
-        host.state.output.useAudioCompressor = 1;
-    }
+    test::UseCompressors(host.state.output, video, audio);
 }
 
 bool Job::Run() {

@@ -1,6 +1,10 @@
 #include "support/ConvertTestHost.h"
 
 #include "convert/Slideshow.h"
+#include "media/EncoderRegistry.h"
+#include "options/CompressorCatalog.h"
+
+#include <gtest/gtest.h>
 
 namespace orvelin::test {
 
@@ -19,6 +23,19 @@ void ConvertTestHost::OpenVideo(const QString& path, double seconds, int width, 
     state.output.outputFrameRate = fps;
     state.output.outputPath = outputPath;
     state.output.outputFormat = outputFormat;
+}
+
+void UseCompressors(OutputSettings& output, const char* video, const char* audio) {
+    if (video) {
+        SelectedVideoCompressor() = media::BindCompressor(QString::fromLatin1(video));
+        ASSERT_TRUE(SelectedVideoCompressor()) << video;
+        output.useVideoCompressor = 1;
+    }
+    if (audio) {
+        SelectedAudioCompressor() = media::BindCompressor(QString::fromLatin1(audio));
+        ASSERT_TRUE(SelectedAudioCompressor()) << audio;
+        output.useAudioCompressor = 1;
+    }
 }
 
 } // namespace orvelin::test

@@ -52,4 +52,8 @@ private:
     ScriptedUi& ui_;
 };
 
+// Binds the named encoders (nullptr: leave that kind alone) as the chosen
+// compressors and turns them on in `output`; a failure when one is missing.
+void UseCompressors(OutputSettings& output, const char* video, const char* audio);
+
 } // namespace orvelin::test

@@ -159,10 +159,10 @@ constexpr const char* kReorderingKeys[][2] = {{"bframes", "orvelin-own-bframes"}
                                               {"max-bframes", "orvelin-own-max-bframes"}};
 
 bool writableInteger(GstElement* encoder, const char* property, GType* type) {
-    GParamSpec* spec = g_object_class_find_property(G_OBJECT_GET_CLASS(encoder), property);
-    if (!spec || !(spec->flags & G_PARAM_WRITABLE))
+    GParamSpec* param = g_object_class_find_property(G_OBJECT_GET_CLASS(encoder), property);
+    if (!param || !(param->flags & G_PARAM_WRITABLE))
         return false;
-    *type = G_PARAM_SPEC_VALUE_TYPE(spec);
+    *type = G_PARAM_SPEC_VALUE_TYPE(param);
     return *type == G_TYPE_UINT || *type == G_TYPE_INT;
 }
 
