@@ -66,16 +66,7 @@ struct Job {
     ~Job() { ReleaseSelectedCompressors(); }
 
     void UseCompressors(const char* video, const char* audio) {
-        if (video) {
-            SelectedVideoCompressor() = media::BindCompressor(QString::fromLatin1(video));
-            ASSERT_TRUE(SelectedVideoCompressor()) << video;
-            host.state.output.useVideoCompressor = 1;
-        }
-        if (audio) {
-            SelectedAudioCompressor() = media::BindCompressor(QString::fromLatin1(audio));
-            ASSERT_TRUE(SelectedAudioCompressor()) << audio;
-            host.state.output.useAudioCompressor = 1;
-        }
+        test::UseCompressors(host.state.output, video, audio);
     }
     // Presses Convert, answers what is asked with Yes, and waits for the end.
     test::MediaFacts Run() {
@@ -94,11 +85,11 @@ struct Job {
 std::vector<QImage> Frames(const QString& path, const QString& folder) {
     QDir().mkpath(folder);
     QString log;
-    const QString pipeline = QString("filesrc location=\"%1\" ! decodebin ! videoconvert ! "
-                                     "video/x-raw,format=RGB ! pngenc snapshot=false ! "
-                                     "multifilesink location=\"%2/f%05d.png\"")
-                                 .arg(path, folder);
-    EXPECT_TRUE(test::RunGstLaunch(pipeline, &log)) << log.toStdString();
+    const QString pipeline = test::DecodeOnly(path, "video/x-raw") +
+                             QString(" ! videoconvert ! video/x-raw,format=RGB ! pngenc "
+                                     "snapshot=false ! multifilesink location=\"%1/f%05d.png\"")
+                                 .arg(folder);
+    EXPECT_TRUE(test::RunGstLaunch(pipeline, &log, 20000)) << log.toStdString();
     std::vector<QImage> frames;
     for (const QString& name : QDir(folder).entryList({"f*.png"}, QDir::Files, QDir::Name))
         frames.push_back(QImage(folder + "/" + name));
@@ -394,10 +385,11 @@ namespace {
 // read without any colour conversion.
 double FirstPictureLuma(const QString& path, const QString& rawPath, int width, int height) {
     QString log;
-    const QString pipeline = QString("filesrc location=\"%1\" ! decodebin ! videoconvert ! "
-                                     "video/x-raw,format=I420 ! filesink location=\"%2\"")
-                                 .arg(path, rawPath);
-    EXPECT_TRUE(test::RunGstLaunch(pipeline, &log)) << log.toStdString();
+    const QString pipeline =
+        test::DecodeOnly(path, "video/x-raw") +
+        QString(" ! videoconvert ! video/x-raw,format=I420 ! filesink location=\"%1\"")
+            .arg(rawPath);
+    EXPECT_TRUE(test::RunGstLaunch(pipeline, &log, 20000)) << log.toStdString();
     QFile raw(rawPath);
     if (!raw.open(QIODevice::ReadOnly))
         return -1;

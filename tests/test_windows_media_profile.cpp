@@ -422,15 +422,15 @@ TEST(WindowsMediaProfile, MapProfileRefusesTest2AndNeedsAnOutPointer) {
 
 TEST(WindowsMediaProfile, A2997ClipBecomesWmv2WithWma2AtTheRequestedSize) {
     QTemporaryDir dir;
-    test::MediaSpec spec;
-    spec.width = 320;
-    spec.height = 240;
-    spec.fpsNum = 30000;
-    spec.fpsDen = 1001;
-    spec.seconds = 3.0;
+    test::MediaSpec clip;
+    clip.width = 320;
+    clip.height = 240;
+    clip.fpsNum = 30000;
+    clip.fpsDen = 1001;
+    clip.seconds = 3.0;
     const QString source = dir.filePath("clip.mkv");
     QString log;
-    ASSERT_TRUE(test::MakeMedia(source, spec, &log)) << log.toStdString();
+    ASSERT_TRUE(test::MakeMedia(source, clip, &log)) << log.toStdString();
 
     test::TestEnv env;
     test::ConvertTestHost host{env.ui};
@@ -480,9 +480,10 @@ qint64 DemuxedBytes(const QString& file, const char* pad, const QString& target)
 qint64 PictureCount(const QString& file, const QString& target) {
     QString log;
     const bool ok = test::RunGstLaunch(
-        QString("filesrc location=\"%1\" ! decodebin ! videoconvert ! videoscale ! "
-                "video/x-raw,format=I420,width=16,height=16 ! filesink location=\"%2\"")
-            .arg(file, target),
+        test::DecodeOnly(file, "video/x-raw") +
+            QString(" ! videoconvert ! videoscale ! video/x-raw,format=I420,width=16,height=16 ! "
+                    "filesink location=\"%1\"")
+                .arg(target),
         &log);
     EXPECT_TRUE(ok) << log.toStdString();
     return QFileInfo(target).size() / (16 * 16 * 3 / 2);
@@ -588,13 +589,13 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(WindowsMediaProfile, StopLeavesAPlayableFile) {
     QTemporaryDir dir;
-    test::MediaSpec spec;
-    spec.width = 64;
-    spec.height = 48;
-    spec.seconds = 40.0;
+    test::MediaSpec clip;
+    clip.width = 64;
+    clip.height = 48;
+    clip.seconds = 40.0;
     const QString source = dir.filePath("long.mkv");
     QString log;
-    ASSERT_TRUE(test::MakeMedia(source, spec, &log)) << log.toStdString();
+    ASSERT_TRUE(test::MakeMedia(source, clip, &log)) << log.toStdString();
     for (int32_t format : {kContainerWmv, kContainerAsf}) {
         SCOPED_TRACE(format);
         test::TestEnv env;

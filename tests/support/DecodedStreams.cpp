@@ -127,8 +127,8 @@ namespace {
 bool decodeOne(const QString& path, const QString& kind, const QStringList& convert,
                const QString& rawPath, std::vector<DecodedBlock>* out) {
     QFile::remove(rawPath);
-    QStringList args = {"-v", "filesrc", "location=" + path, "!", "decodebin", "!", kind,
-                        "!",  "queue"};
+    QStringList args = {"-v"};
+    args << QProcess::splitCommand(DecodeOnly(path, kind));
     for (const QString& step : convert)
         args << "!" << step;
     args << "!"

@@ -36,6 +36,12 @@ bool MakeVariableRateMedia(const QString& path, Container container, int fastFra
 // many tests share); an empty path when it cannot be made.
 QString SharedMedia(const QString& name, const MediaSpec& clip);
 
+// The start of a gst-launch description that decodes the `kind` stream
+// ("video/x-raw" or "audio/x-raw") of `path`, to be continued with
+// " ! element ...". A stream of the other kind, when the file has one, goes
+// to a sink of its own: left unlinked it can stall the reading under load.
+QString DecodeOnly(const QString& path, const QString& kind);
+
 // Runs gst-launch-1.0 with a pipeline description; false on failure or timeout.
 bool RunGstLaunch(const QString& pipeline, QString* log = nullptr, int timeoutMs = 60000);
 
