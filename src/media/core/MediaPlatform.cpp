@@ -4,6 +4,8 @@
 #include <gst/gst.h>
 #include <malloc.h>
 
+#include "media/timeline/RgbConvertElement.h"
+
 #include <mutex>
 
 namespace orvelin::media {
@@ -27,7 +29,7 @@ HRESULT InitializeMediaPlatform() {
             g_initResult = E_FAIL;
             return;
         }
-        g_initResult = ges_init() ? S_OK : E_FAIL;
+        g_initResult = ges_init() && RegisterRgbConvertElement() ? S_OK : E_FAIL;
     });
     return g_initResult;
 }

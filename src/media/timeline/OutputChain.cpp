@@ -2,6 +2,7 @@
 
 #include "media/ErrorText.h"
 #include "media/playback/PlaybackSinks.h"
+#include "media/timeline/RgbConvertElement.h"
 #include "media/timeline/StreamEnds.h"
 
 #include <algorithm>
@@ -291,8 +292,12 @@ HRESULT LinkGroupOutput(FilterGraph::Impl& graph, int32_t group, GstElement* com
     if (video)
         g_object_set(chain.back(), "max-size-buffers", 4u, "max-size-bytes", 0u, "max-size-time",
                      static_cast<guint64>(0), nullptr);
+    // The group's RGB goes back to 4:2:0 for an encoder that takes it by the
+    // program's own converter; any other format by videoconvert.
+    const bool toI420 = video && compressor && !packaged && takesI420(findEncoder(compressor));
     if (!packaged) {
-        const char* converters[] = {video ? "videoconvert" : "audioconvert",
+        const char* converters[] = {video ? (toI420 ? kRgbConvertFactory : "videoconvert")
+                                          : "audioconvert",
                                     video ? nullptr : "audioresample"};
         for (const char* factory : converters) {
             if (factory && !add(factory))
@@ -300,6 +305,8 @@ HRESULT LinkGroupOutput(FilterGraph::Impl& graph, int32_t group, GstElement* com
         }
         if (video)
             useAllProcessors(chain.back());
+        if (toI420 && !branch.colorimetry.empty())
+            g_object_set(chain.back(), "colorimetry", branch.colorimetry.c_str(), nullptr);
     } else if (video) {
         useAllProcessorsInside(compressor);
         keepColorimetryInside(compressor, branch.colorimetry);
@@ -312,7 +319,7 @@ HRESULT LinkGroupOutput(FilterGraph::Impl& graph, int32_t group, GstElement* com
         i420 += ",colorimetry=" + branch.colorimetry;
     const QString muxFactory =
         mux ? QString::fromUtf8(GST_OBJECT_NAME(gst_element_get_factory(mux))) : QString();
-    if (video && compressor && !packaged && takesI420(findEncoder(compressor)))
+    if (toI420)
         format = i420.c_str();
     else if (video && !compressor && muxFactory == QLatin1String("avimux"))
         format = "video/x-raw,format=BGR";

@@ -7,6 +7,7 @@
 #include "media/encoders/FilterGraphImpl.h"
 #include "media/playback/ProgramStreamSeek.h"
 #include "media/timeline/OutputChain.h"
+#include "media/timeline/RgbConvertElement.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -27,13 +28,13 @@ bool onMediaThread() {
 
 // The video group's output: the composed picture converted to 24-bit RGB.
 HRESULT AddRgbOutput(FilterGraph::Impl& graph, GstPad* composed, GstPad** output) {
-    GstElement* convert = graph.AddElement("videoconvert");
+    GstElement* convert = graph.AddElement(kRgbConvertFactory);
     GstElement* format = graph.AddElement("capsfilter");
     if (!convert || !format)
         return RecordError(REGDB_E_CLASSNOTREG,
                            QStringLiteral("A GStreamer element the conversion needs "
-                                          "(videoconvert) is not installed."));
-    g_object_set(convert, "n-threads", std::clamp(g_get_num_processors(), 1u, 8u), nullptr);
+                                          "(%1) is not installed.")
+                               .arg(QLatin1String(convert ? "capsfilter" : kRgbConvertFactory)));
     GstCaps* rgb = gst_caps_from_string("video/x-raw,format=RGB");
     g_object_set(format, "caps", rgb, nullptr);
     gst_caps_unref(rgb);

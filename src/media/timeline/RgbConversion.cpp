@@ -1,0 +1,289 @@
+#include "media/timeline/RgbConversion.h"
+
+#include <algorithm>
+#include <cmath>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define ORVELIN_X86 1
+#endif
+
+// The row loops are written for the compiler to vectorise; on x86 they are
+// built twice, for AVX2 and for any processor, and the one the processor
+// runs is picked when the program starts.
+#if defined(ORVELIN_X86) && defined(__GNUC__) && !defined(__clang__) &&                            \
+    !defined(__SANITIZE_ADDRESS__)
+#define ORVELIN_ROW_LOOP __attribute__((target_clones("avx2", "default")))
+#else
+#define ORVELIN_ROW_LOOP
+#endif
+
+namespace orvelin::media {
+
+namespace {
+
+constexpr int kShift = 14;
+constexpr int32_t kHalf = 1 << (kShift - 1);
+
+inline uint8_t clamp8(int32_t v) {
+    return static_cast<uint8_t>(std::clamp(v, 0, 255));
+}
+
+int32_t fixed(double v) {
+    return static_cast<int32_t>(std::lround(v * (1 << kShift)));
+}
+
+// Each chroma sample's share of red, green and blue, given to both pixels
+// of its pair.
+ORVELIN_ROW_LOOP void chromaTerms(const uint8_t* __restrict u, const uint8_t* __restrict v,
+                                  int count, const RgbConversion::Coefficients& c,
+                                  int32_t* __restrict red, int32_t* __restrict green,
+                                  int32_t* __restrict blue) {
+    const int32_t crv = c.crv, cgu = c.cgu, cgv = c.cgv, cbu = c.cbu;
+    for (int i = 0; i < count; ++i) {
+        const int32_t cb = u[i] - 128;
+        const int32_t cr = v[i] - 128;
+        const int32_t r = crv * cr;
+        const int32_t g = -cgu * cb - cgv * cr;
+        const int32_t b = cbu * cb;
+        red[2 * i] = r;
+        red[2 * i + 1] = r;
+        green[2 * i] = g;
+        green[2 * i + 1] = g;
+        blue[2 * i] = b;
+        blue[2 * i + 1] = b;
+    }
+}
+
+ORVELIN_ROW_LOOP void lumaToPlanes(const uint8_t* __restrict y, const int32_t* __restrict red,
+                                   const int32_t* __restrict green, const int32_t* __restrict blue,
+                                   int width, const RgbConversion::Coefficients& c,
+                                   uint8_t* __restrict r, uint8_t* __restrict g,
+                                   uint8_t* __restrict b) {
+    const int32_t offset = c.yOffset, cy = c.cy;
+    for (int x = 0; x < width; ++x) {
+        const int32_t luma = (y[x] - offset) * cy + kHalf;
+        r[x] = clamp8((luma + red[x]) >> kShift);
+        g[x] = clamp8((luma + green[x]) >> kShift);
+        b[x] = clamp8((luma + blue[x]) >> kShift);
+    }
+}
+
+ORVELIN_ROW_LOOP void planesToLuma(const uint8_t* __restrict r, const uint8_t* __restrict g,
+                                   const uint8_t* __restrict b, int width,
+                                   const RgbConversion::Coefficients& c, uint8_t* __restrict y) {
+    const int32_t kr = c.kr, kg = c.kg, kb = c.kb, base = c.yBase;
+    for (int x = 0; x < width; ++x)
+        y[x] = clamp8((kr * r[x] + kg * g[x] + kb * b[x] + base) >> kShift);
+}
+
+// Chroma of the 2x2 blocks of two rows of planes (`pairs` whole blocks).
+ORVELIN_ROW_LOOP void planesToChroma(const uint8_t* __restrict r0, const uint8_t* __restrict g0,
+                                     const uint8_t* __restrict b0, const uint8_t* __restrict r1,
+                                     const uint8_t* __restrict g1, const uint8_t* __restrict b1,
+                                     int pairs, const RgbConversion::Coefficients& c,
+                                     uint8_t* __restrict u, uint8_t* __restrict v) {
+    const int32_t ur = c.ur, ug = c.ug, ub = c.ub, vr = c.vr, vg = c.vg, vb = c.vb;
+    const int32_t base = c.cBase;
+    for (int i = 0; i < pairs; ++i) {
+        const int32_t r = r0[2 * i] + r0[2 * i + 1] + r1[2 * i] + r1[2 * i + 1];
+        const int32_t g = g0[2 * i] + g0[2 * i + 1] + g1[2 * i] + g1[2 * i + 1];
+        const int32_t b = b0[2 * i] + b0[2 * i + 1] + b1[2 * i] + b1[2 * i + 1];
+        u[i] = clamp8((ur * r + ug * g + ub * b + base) >> kShift);
+        v[i] = clamp8((vr * r + vg * g + vb * b + base) >> kShift);
+    }
+}
+
+void packScalar(const uint8_t* r, const uint8_t* g, const uint8_t* b, int from, int width,
+                uint8_t* out) {
+    for (int x = from; x < width; ++x) {
+        out[3 * x] = r[x];
+        out[3 * x + 1] = g[x];
+        out[3 * x + 2] = b[x];
+    }
+}
+
+void unpackScalar(const uint8_t* in, int from, int width, uint8_t* r, uint8_t* g, uint8_t* b) {
+    for (int x = from; x < width; ++x) {
+        r[x] = in[3 * x];
+        g[x] = in[3 * x + 1];
+        b[x] = in[3 * x + 2];
+    }
+}
+
+#ifdef ORVELIN_X86
+// Byte shuffles between three planes and packed RGB, 16 pixels (three
+// 16-byte blocks) at a time. For each byte of packed block `part`, which
+// byte of the plane of `channel` lands there.
+__attribute__((target("ssse3"))) __m128i packMask(int channel, int part) {
+    alignas(16) int8_t m[16];
+    for (int i = 0; i < 16; ++i) {
+        const int packed = 16 * part + i;
+        m[i] = packed % 3 == channel ? static_cast<int8_t>(packed / 3) : int8_t(-1);
+    }
+    return _mm_load_si128(reinterpret_cast<const __m128i*>(m));
+}
+
+// For each byte of a channel's plane, which byte of packed block `part`
+// holds it.
+__attribute__((target("ssse3"))) __m128i unpackMask(int channel, int part) {
+    alignas(16) int8_t m[16];
+    for (int i = 0; i < 16; ++i) {
+        const int source = 3 * i + channel - 16 * part;
+        m[i] = source >= 0 && source < 16 ? static_cast<int8_t>(source) : int8_t(-1);
+    }
+    return _mm_load_si128(reinterpret_cast<const __m128i*>(m));
+}
+
+__attribute__((target("ssse3"))) void packSsse3(const uint8_t* r, const uint8_t* g,
+                                                const uint8_t* b, int width, uint8_t* out) {
+    __m128i masks[3][3];
+    for (int part = 0; part < 3; ++part)
+        for (int channel = 0; channel < 3; ++channel)
+            masks[part][channel] = packMask(channel, part);
+    int x = 0;
+    for (; x + 16 <= width; x += 16) {
+        const __m128i R = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r + x));
+        const __m128i G = _mm_loadu_si128(reinterpret_cast<const __m128i*>(g + x));
+        const __m128i B = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + x));
+        for (int part = 0; part < 3; ++part) {
+            const __m128i packed = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(R, masks[part][0]),
+                                                             _mm_shuffle_epi8(G, masks[part][1])),
+                                                _mm_shuffle_epi8(B, masks[part][2]));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 3 * x + 16 * part), packed);
+        }
+    }
+    packScalar(r, g, b, x, width, out);
+}
+
+__attribute__((target("ssse3"))) void unpackSsse3(const uint8_t* in, int width, uint8_t* r,
+                                                  uint8_t* g, uint8_t* b) {
+    __m128i masks[3][3];
+    for (int channel = 0; channel < 3; ++channel)
+        for (int part = 0; part < 3; ++part)
+            masks[channel][part] = unpackMask(channel, part);
+    uint8_t* planes[3] = {r, g, b};
+    int x = 0;
+    for (; x + 16 <= width; x += 16) {
+        const __m128i block[3] = {
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 3 * x)),
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 3 * x + 16)),
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 3 * x + 32))};
+        for (int channel = 0; channel < 3; ++channel) {
+            const __m128i plane =
+                _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(block[0], masks[channel][0]),
+                                          _mm_shuffle_epi8(block[1], masks[channel][1])),
+                             _mm_shuffle_epi8(block[2], masks[channel][2]));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(planes[channel] + x), plane);
+        }
+    }
+    unpackScalar(in, x, width, r, g, b);
+}
+
+bool hasSsse3() {
+    static const bool has = __builtin_cpu_supports("ssse3");
+    return has;
+}
+#endif
+
+void pack(const uint8_t* r, const uint8_t* g, const uint8_t* b, int width, uint8_t* out) {
+#ifdef ORVELIN_X86
+    if (hasSsse3())
+        return packSsse3(r, g, b, width, out);
+#endif
+    packScalar(r, g, b, 0, width, out);
+}
+
+void unpack(const uint8_t* in, int width, uint8_t* r, uint8_t* g, uint8_t* b) {
+#ifdef ORVELIN_X86
+    if (hasSsse3())
+        return unpackSsse3(in, width, r, g, b);
+#endif
+    unpackScalar(in, 0, width, r, g, b);
+}
+
+} // namespace
+
+RgbConversion::RgbConversion(double kr, double kb, bool fullRange) {
+    const double kg = 1.0 - kr - kb;
+    const double lumaScale = fullRange ? 1.0 : 219.0 / 255.0;
+    const double chromaScale = fullRange ? 1.0 : 224.0 / 255.0;
+    Coefficients& c = c_;
+    c.yOffset = fullRange ? 0 : 16;
+    c.cy = fixed(1.0 / lumaScale);
+    c.crv = fixed(2.0 * (1.0 - kr) / chromaScale);
+    c.cbu = fixed(2.0 * (1.0 - kb) / chromaScale);
+    c.cgu = fixed(2.0 * (1.0 - kb) * kb / kg / chromaScale);
+    c.cgv = fixed(2.0 * (1.0 - kr) * kr / kg / chromaScale);
+    c.kr = fixed(kr * lumaScale);
+    c.kg = fixed(kg * lumaScale);
+    c.kb = fixed(kb * lumaScale);
+    // Chroma is computed from the sum of four pixels.
+    const double quarter = chromaScale / 4.0;
+    c.ur = fixed(-kr / (2.0 * (1.0 - kb)) * quarter);
+    c.ug = fixed(-kg / (2.0 * (1.0 - kb)) * quarter);
+    c.ub = fixed(0.5 * quarter);
+    c.vr = fixed(0.5 * quarter);
+    c.vg = fixed(-kg / (2.0 * (1.0 - kr)) * quarter);
+    c.vb = fixed(-kb / (2.0 * (1.0 - kr)) * quarter);
+    c.yBase = (c.yOffset << kShift) + kHalf;
+    c.cBase = (128 << kShift) + kHalf;
+}
+
+void RgbConversion::ToRgb(const YuvPlanes& yuv, uint8_t* rgb, int rgbStride, int width,
+                          int height) {
+    if (width <= 0 || height <= 0)
+        return;
+    const int chromaWidth = (width + 1) / 2;
+    const auto padded = static_cast<size_t>(2 * chromaWidth);
+    chroma_.resize(3 * padded);
+    planes_.resize(3 * static_cast<size_t>(width));
+    int32_t* red = chroma_.data();
+    int32_t* green = red + padded;
+    int32_t* blue = green + padded;
+    uint8_t* r = planes_.data();
+    uint8_t* g = r + width;
+    uint8_t* b = g + width;
+    for (int row = 0; row < height; ++row) {
+        if (row % 2 == 0)
+            chromaTerms(yuv.u + static_cast<ptrdiff_t>(row / 2) * yuv.uStride,
+                        yuv.v + static_cast<ptrdiff_t>(row / 2) * yuv.vStride, chromaWidth, c_, red,
+                        green, blue);
+        lumaToPlanes(yuv.y + static_cast<ptrdiff_t>(row) * yuv.yStride, red, green, blue, width, c_,
+                     r, g, b);
+        pack(r, g, b, width, rgb + static_cast<ptrdiff_t>(row) * rgbStride);
+    }
+}
+
+void RgbConversion::ToI420(const uint8_t* rgb, int rgbStride, const YuvPlanes& yuv, int width,
+                           int height) {
+    if (width <= 0 || height <= 0)
+        return;
+    // One spare column: an odd last pixel stands in for its missing pair.
+    const auto stride = static_cast<size_t>(width + 1);
+    planes_.resize(6 * stride);
+    uint8_t* p[6];
+    for (int i = 0; i < 6; ++i)
+        p[i] = planes_.data() + i * stride;
+    const int pairs = (width + 1) / 2;
+    for (int row = 0; row < height; row += 2) {
+        // An odd last row stands in for its missing pair.
+        const int second = std::min(row + 1, height - 1);
+        unpack(rgb + static_cast<ptrdiff_t>(row) * rgbStride, width, p[0], p[1], p[2]);
+        unpack(rgb + static_cast<ptrdiff_t>(second) * rgbStride, width, p[3], p[4], p[5]);
+        if (width % 2) {
+            for (int i = 0; i < 6; ++i)
+                p[i][width] = p[i][width - 1];
+        }
+        planesToLuma(p[0], p[1], p[2], width, c_,
+                     yuv.y + static_cast<ptrdiff_t>(row) * yuv.yStride);
+        if (second != row)
+            planesToLuma(p[3], p[4], p[5], width, c_,
+                         yuv.y + static_cast<ptrdiff_t>(second) * yuv.yStride);
+        planesToChroma(p[0], p[1], p[2], p[3], p[4], p[5], pairs, c_,
+                       yuv.u + static_cast<ptrdiff_t>(row / 2) * yuv.uStride,
+                       yuv.v + static_cast<ptrdiff_t>(row / 2) * yuv.vStride);
+    }
+}
+
+} // namespace orvelin::media
