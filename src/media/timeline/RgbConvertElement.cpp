@@ -5,7 +5,6 @@
 
 #include "media/timeline/RgbConversion.h"
 
-#include <memory>
 #include <mutex>
 
 namespace orvelin::media {
@@ -30,12 +29,7 @@ struct RgbConvertClass {
 
 enum { PROP_0, PROP_COLORIMETRY };
 
-GType rgbConvertGetType();
 G_DEFINE_TYPE(RgbConvert, rgb_convert, GST_TYPE_VIDEO_FILTER)
-
-GType rgbConvertGetType() {
-    return rgb_convert_get_type();
-}
 
 constexpr const char* kCapsText = "video/x-raw, format=(string){ I420, RGB }, "
                                   "width=(int)[1, 2147483647], height=(int)[1, 2147483647], "
@@ -212,8 +206,8 @@ bool RegisterRgbConvertElement() {
     static std::once_flag once;
     static bool registered = false;
     std::call_once(once, [] {
-        registered =
-            gst_element_register(nullptr, kRgbConvertFactory, GST_RANK_NONE, rgbConvertGetType());
+        registered = gst_element_register(nullptr, kRgbConvertFactory, GST_RANK_NONE,
+                                          rgb_convert_get_type());
     });
     return registered;
 }
