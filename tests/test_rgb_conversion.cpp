@@ -255,3 +255,4 @@ TEST(RgbConvertElement, RunsBothWaysInAPipelineAndKeepsThePicture) {
         EXPECT_LT(total / static_cast<double>(mine.size()), 3.0);
     }
 }
+

@@ -293,12 +293,13 @@ HRESULT LinkGroupOutput(FilterGraph::Impl& graph, int32_t group, GstElement* com
         g_object_set(chain.back(), "max-size-buffers", 4u, "max-size-bytes", 0u, "max-size-time",
                      static_cast<guint64>(0), nullptr);
     // The group's RGB goes back to 4:2:0 for an encoder that takes it by the
-    // program's own converter; any other format by videoconvert.
-    const bool toI420 = video && compressor && !packaged && takesI420(findEncoder(compressor));
-    if (!packaged) {
-        const char* converters[] = {video ? (toI420 ? kRgbConvertFactory : "videoconvert")
-                                          : "audioconvert",
-                                    video ? nullptr : "audioresample"};
+    // program's own converter (a packaged compressor's converter then has
+    // nothing left to do); any other format by videoconvert.
+    const bool toI420 = video && compressor && takesI420(findEncoder(compressor));
+    if (!packaged || toI420) {
+        const char* converters[] = {
+            video ? (toI420 ? kRgbConvertFactory : "videoconvert") : "audioconvert",
+            video ? nullptr : "audioresample"};
         for (const char* factory : converters) {
             if (factory && !add(factory))
                 return RecordError(REGDB_E_CLASSNOTREG, missing.arg(QLatin1String(factory)));
@@ -307,7 +308,8 @@ HRESULT LinkGroupOutput(FilterGraph::Impl& graph, int32_t group, GstElement* com
             useAllProcessors(chain.back());
         if (toI420 && !branch.colorimetry.empty())
             g_object_set(chain.back(), "colorimetry", branch.colorimetry.c_str(), nullptr);
-    } else if (video) {
+    }
+    if (packaged && video) {
         useAllProcessorsInside(compressor);
         keepColorimetryInside(compressor, branch.colorimetry);
     }
@@ -332,10 +334,7 @@ HRESULT LinkGroupOutput(FilterGraph::Impl& graph, int32_t group, GstElement* com
     // column or row is left out.
     int writtenWidth = branch.width;
     int writtenHeight = branch.height;
-    // A compressor fed 4:2:0 (by its own converter, or by the format above)
-    // is one whose encoder takes I420.
-    if (video && compressor && (branch.width % 2 || branch.height % 2) &&
-        takesI420(findEncoder(compressor))) {
+    if (toI420 && (branch.width % 2 || branch.height % 2)) {
         GstElement* crop = build.Add("videocrop");
         if (!crop)
             return RecordError(REGDB_E_CLASSNOTREG, missing.arg(QStringLiteral("videocrop")));
