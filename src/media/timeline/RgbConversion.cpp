@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -135,21 +136,41 @@ __attribute__((target("ssse3"))) __m128i unpackMask(int channel, int part) {
     return _mm_load_si128(reinterpret_cast<const __m128i*>(m));
 }
 
+struct ShuffleMasks {
+    __m128i pack[3][3];   // [packed block][channel]
+    __m128i unpack[3][3]; // [channel][packed block]
+};
+
+__attribute__((target("ssse3"))) ShuffleMasks makeMasks() {
+    ShuffleMasks m;
+    for (int a = 0; a < 3; ++a)
+        for (int b = 0; b < 3; ++b) {
+            m.pack[a][b] = packMask(b, a);
+            m.unpack[a][b] = unpackMask(a, b);
+        }
+    return m;
+}
+
+const ShuffleMasks& masks() {
+    static const ShuffleMasks made = makeMasks();
+    return made;
+}
+
 __attribute__((target("ssse3"))) void packSsse3(const uint8_t* r, const uint8_t* g,
                                                 const uint8_t* b, int width, uint8_t* out) {
-    __m128i masks[3][3];
-    for (int part = 0; part < 3; ++part)
-        for (int channel = 0; channel < 3; ++channel)
-            masks[part][channel] = packMask(channel, part);
+    // Copied into registers: stores through the byte pointers could
+    // otherwise change them, as far as the compiler knows.
+    __m128i shuffle[3][3];
+    std::memcpy(shuffle, masks().pack, sizeof shuffle);
     int x = 0;
     for (; x + 16 <= width; x += 16) {
         const __m128i R = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r + x));
         const __m128i G = _mm_loadu_si128(reinterpret_cast<const __m128i*>(g + x));
         const __m128i B = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + x));
         for (int part = 0; part < 3; ++part) {
-            const __m128i packed = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(R, masks[part][0]),
-                                                             _mm_shuffle_epi8(G, masks[part][1])),
-                                                _mm_shuffle_epi8(B, masks[part][2]));
+            const __m128i packed = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(R, shuffle[part][0]),
+                                                             _mm_shuffle_epi8(G, shuffle[part][1])),
+                                                _mm_shuffle_epi8(B, shuffle[part][2]));
             _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 3 * x + 16 * part), packed);
         }
     }
@@ -158,10 +179,8 @@ __attribute__((target("ssse3"))) void packSsse3(const uint8_t* r, const uint8_t*
 
 __attribute__((target("ssse3"))) void unpackSsse3(const uint8_t* in, int width, uint8_t* r,
                                                   uint8_t* g, uint8_t* b) {
-    __m128i masks[3][3];
-    for (int channel = 0; channel < 3; ++channel)
-        for (int part = 0; part < 3; ++part)
-            masks[channel][part] = unpackMask(channel, part);
+    __m128i shuffle[3][3];
+    std::memcpy(shuffle, masks().unpack, sizeof shuffle);
     uint8_t* planes[3] = {r, g, b};
     int x = 0;
     for (; x + 16 <= width; x += 16) {
@@ -171,9 +190,9 @@ __attribute__((target("ssse3"))) void unpackSsse3(const uint8_t* in, int width, 
             _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 3 * x + 32))};
         for (int channel = 0; channel < 3; ++channel) {
             const __m128i plane =
-                _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(block[0], masks[channel][0]),
-                                          _mm_shuffle_epi8(block[1], masks[channel][1])),
-                             _mm_shuffle_epi8(block[2], masks[channel][2]));
+                _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(block[0], shuffle[channel][0]),
+                                          _mm_shuffle_epi8(block[1], shuffle[channel][1])),
+                             _mm_shuffle_epi8(block[2], shuffle[channel][2]));
             _mm_storeu_si128(reinterpret_cast<__m128i*>(planes[channel] + x), plane);
         }
     }
