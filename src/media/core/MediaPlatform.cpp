@@ -22,14 +22,6 @@ HRESULT InitializeMediaPlatform() {
         // a few shared pools keep the program's size steady from one file
         // to the next.
         mallopt(M_ARENA_MAX, 4);
-        // Decoded pictures (up to 12 MB each at 4K) are allocated and freed
-        // for every frame; taken from and given back to the system each
-        // time, every one of their pages is faulted in again, which costs a
-        // tenth of a 1080p conversion in the kernel. Freed memory stays for
-        // reuse while a job runs and is given back after it
-        // (TrimFreedMemory).
-        mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
-        mallopt(M_TRIM_THRESHOLD, 256 * 1024 * 1024);
         GError* error = nullptr;
         if (!gst_init_check(nullptr, nullptr, &error)) {
             if (error)
