@@ -15,9 +15,13 @@
 #include "support/TestEnv.h"
 
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <tuple>
 
 using namespace orvelin;
 using namespace std::chrono_literals;
@@ -402,7 +406,75 @@ double FirstPictureLuma(const QString& path, const QString& rawPath, int width, 
     return sum / luma.size();
 }
 
+// The first decoded picture of a file as I420 planes, read without any
+// colour conversion; empty when it cannot be read.
+QByteArray FirstPicture(const QString& path, const QString& rawPath, int width, int height) {
+    QString log;
+    const QString pipeline =
+        test::DecodeOnly(path, "video/x-raw") +
+        QString(" ! videoconvert ! video/x-raw,format=I420 ! filesink location=\"%1\"")
+            .arg(rawPath);
+    EXPECT_TRUE(test::RunGstLaunch(pipeline, &log, 20000)) << log.toStdString();
+    QFile raw(rawPath);
+    if (!raw.open(QIODevice::ReadOnly))
+        return {};
+    const qint64 size = qint64(width) * height * 3 / 2;
+    QByteArray picture = raw.read(size);
+    return picture.size() == size ? picture : QByteArray();
+}
+
+// PSNR of `count` bytes of two pictures from `offset` on.
+double Psnr(const QByteArray& a, const QByteArray& b, qint64 offset, qint64 count) {
+    double sum = 0;
+    for (qint64 i = offset; i < offset + count; ++i) {
+        const double d =
+            double(static_cast<unsigned char>(a[i])) - double(static_cast<unsigned char>(b[i]));
+        sum += d * d;
+    }
+    return sum == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 * double(count) / sum);
+}
+
 } // namespace
+
+TEST(ConvertOutputs, PicturesComeThroughTheRgbGroupIntact) {
+    // Coloured pictures, stored losslessly, converted at their own size
+    // with a lossless compressor: what is written is what was read, up to
+    // the rounding of the trip to RGB and back (for the standard and the
+    // high-definition matrix).
+    for (const auto& [width, height, colorimetry] :
+         {std::tuple{320, 240, "bt601"}, std::tuple{1280, 720, "bt709"}}) {
+        SCOPED_TRACE(colorimetry);
+        test::TestEnv env;
+        const QString source = env.TempPath("colours.mkv");
+        QString log;
+        ASSERT_TRUE(test::RunGstLaunch(
+            QString("videotestsrc num-buffers=5 pattern=ball animation-mode=frames ! "
+                    "video/x-raw,width=%1,height=%2,framerate=25/1 ! videoconvert ! "
+                    "video/x-raw,format=I420,colorimetry=%3 ! avenc_ffv1 ! matroskamux ! "
+                    "filesink location=\"%4\"")
+                .arg(width)
+                .arg(height)
+                .arg(colorimetry)
+                .arg(source),
+            &log))
+            << log.toStdString();
+        Job job(source, 0.2, width, height, kContainerMkv, "colours-out.mkv");
+        job.UseCompressors("avenc_ffv1", nullptr);
+        job.host.state.output.outputWidth = width;
+        job.host.state.output.outputHeight = height;
+        job.host.state.trimEnd = kSecond / 5;
+        const test::MediaFacts facts = job.Run();
+        ASSERT_TRUE(facts.ok) << facts.raw.toStdString();
+        const QByteArray before = FirstPicture(source, env.TempPath("in.yuv"), width, height);
+        const QByteArray after =
+            FirstPicture(job.host.state.output.outputPath, env.TempPath("out.yuv"), width, height);
+        ASSERT_FALSE(before.isEmpty());
+        ASSERT_FALSE(after.isEmpty());
+        const qint64 luma = qint64(width) * height;
+        EXPECT_GT(Psnr(before, after, 0, luma), 45.0);
+        EXPECT_GT(Psnr(before, after, luma, luma / 2), 40.0);
+    }
+}
 
 TEST(ConvertOutputs, ScaledDownHdVideoKeepsItsColoursThroughTheRgbGroup) {
     // A high-definition picture is coded with the HD matrix; the smaller
@@ -432,4 +504,18 @@ TEST(ConvertOutputs, ScaledDownHdVideoKeepsItsColoursThroughTheRgbGroup) {
         FirstPictureLuma(job.host.state.output.outputPath, env.TempPath("output.yuv"), 320, 180);
     ASSERT_GT(before, 0);
     EXPECT_NEAR(after, before, 3.0);
+
+    // Written as RGB, the picture is the red it was.
+    Job raw(source, 0.52, 1280, 720, kContainerMkv, "red-small-rgb.mkv");
+    raw.host.state.output.outputWidth = 320;
+    raw.host.state.output.outputHeight = 180;
+    raw.host.state.trimEnd = kSecond / 2;
+    ASSERT_TRUE(raw.Run().ok);
+    const std::vector<QImage> frames =
+        Frames(raw.host.state.output.outputPath, env.TempPath("rgb-frames"));
+    ASSERT_FALSE(frames.empty());
+    const QRgb middle = frames.front().pixel(160, 90);
+    EXPECT_GE(qRed(middle), 252);
+    EXPECT_LE(qGreen(middle), 3);
+    EXPECT_LE(qBlue(middle), 3);
 }

@@ -229,7 +229,7 @@ TEST(RgbConvertElement, RunsBothWaysInAPipelineAndKeepsThePicture) {
     const int w = 321, h = 181;
     for (const char* colorimetry : {"bt601", "bt709", "1:3:5:1"}) {
         SCOPED_TRACE(colorimetry);
-        const std::string source = "videotestsrc pattern=pinwheel num-buffers=1 ! video/x-raw,"
+        const std::string source = "videotestsrc pattern=smpte75 num-buffers=1 ! video/x-raw,"
                                    "format=I420,width=" +
                                    std::to_string(w) + ",height=" + std::to_string(h) +
                                    ",colorimetry=" + colorimetry + " ! ";
@@ -255,4 +255,3 @@ TEST(RgbConvertElement, RunsBothWaysInAPipelineAndKeepsThePicture) {
         EXPECT_LT(total / static_cast<double>(mine.size()), 3.0);
     }
 }
-
