@@ -385,27 +385,6 @@ TEST(ConvertOutputs, Mpeg2InMatroskaAtNtscRates) {
 
 namespace {
 
-// Mean luma (0 to 255, as stored) of the first decoded picture of a file,
-// read without any colour conversion.
-double FirstPictureLuma(const QString& path, const QString& rawPath, int width, int height) {
-    QString log;
-    const QString pipeline =
-        test::DecodeOnly(path, "video/x-raw") +
-        QString(" ! videoconvert ! video/x-raw,format=I420 ! filesink location=\"%1\"")
-            .arg(rawPath);
-    EXPECT_TRUE(test::RunGstLaunch(pipeline, &log, 20000)) << log.toStdString();
-    QFile raw(rawPath);
-    if (!raw.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray luma = raw.read(qint64(width) * height);
-    if (luma.size() != width * height)
-        return -1;
-    double sum = 0;
-    for (char c : luma)
-        sum += static_cast<unsigned char>(c);
-    return sum / luma.size();
-}
-
 // The first decoded picture of a file as I420 planes, read without any
 // colour conversion; empty when it cannot be read.
 QByteArray FirstPicture(const QString& path, const QString& rawPath, int width, int height) {
@@ -421,6 +400,19 @@ QByteArray FirstPicture(const QString& path, const QString& rawPath, int width, 
     const qint64 size = qint64(width) * height * 3 / 2;
     QByteArray picture = raw.read(size);
     return picture.size() == size ? picture : QByteArray();
+}
+
+// Mean luma (0 to 255, as stored) of the first decoded picture of a file;
+// -1 when it cannot be read.
+double FirstPictureLuma(const QString& path, const QString& rawPath, int width, int height) {
+    const QByteArray picture = FirstPicture(path, rawPath, width, height);
+    if (picture.isEmpty())
+        return -1;
+    const qint64 luma = qint64(width) * height;
+    double sum = 0;
+    for (qint64 i = 0; i < luma; ++i)
+        sum += static_cast<unsigned char>(picture[i]);
+    return sum / double(luma);
 }
 
 // PSNR of `count` bytes of two pictures from `offset` on.
