@@ -166,6 +166,40 @@ TEST(RgbConversion, OddSizesFillTheirLastRowAndColumnAndLeaveThePaddingAlone) {
     }
 }
 
+TEST(RgbConversion, VectorBlocksGiveTheRowLoopsResultsToTheBit) {
+    // Any bytes at all, colours outside RGB included, at widths on both
+    // sides of the 16-pixel blocks.
+    std::mt19937 random(11);
+    std::uniform_int_distribution<int> byte(0, 255);
+    for (const Matrix& m : {kBt601, kBt709, kBt709Full}) {
+        RgbConversion blocks(m.kr, m.kb, m.full, true);
+        RgbConversion loops(m.kr, m.kb, m.full, false);
+        for (int w : {1, 2, 15, 16, 17, 31, 32, 33, 47, 64, 70, 333, 1920}) {
+            for (int h : {1, 2, 3, 5}) {
+                SCOPED_TRACE(std::string(m.name) + " " + std::to_string(w) + "x" +
+                             std::to_string(h));
+                I420Picture yuv(w, h);
+                for (auto* plane : {&yuv.y, &yuv.u, &yuv.v})
+                    for (uint8_t& b : *plane)
+                        b = static_cast<uint8_t>(byte(random));
+                RgbPicture one(w, h);
+                RgbPicture two(w, h);
+                blocks.ToRgb(yuv.Planes(), one.data.data(), one.stride, w, h);
+                loops.ToRgb(yuv.Planes(), two.data.data(), two.stride, w, h);
+                EXPECT_EQ(one.data, two.data);
+
+                I420Picture back1(w, h);
+                I420Picture back2(w, h);
+                blocks.ToI420(one.data.data(), one.stride, back1.Planes(), w, h);
+                loops.ToI420(one.data.data(), one.stride, back2.Planes(), w, h);
+                EXPECT_EQ(back1.y, back2.y);
+                EXPECT_EQ(back1.u, back2.u);
+                EXPECT_EQ(back1.v, back2.v);
+            }
+        }
+    }
+}
+
 namespace {
 
 // Runs `description` (ending in an appsink named "out") and returns the

@@ -199,6 +199,141 @@ __attribute__((target("ssse3"))) void unpackSsse3(const uint8_t* in, int width, 
     unpackScalar(in, x, width, r, g, b);
 }
 
+// Whole blocks of 16 pixels straight from the planes to packed RGB (and
+// back), with the same sums as the row loops above, so the results are the
+// same to the bit; returns how many pixels were done.
+__attribute__((target("avx2"))) inline __m128i narrow(__m256i low, __m256i high) {
+    // int32 -> int16 (within lanes) -> the lanes put in order -> bytes,
+    // clamped to 0-255.
+    const __m256i words = _mm256_permute4x64_epi64(_mm256_packs_epi32(low, high), 0xD8);
+    return _mm_packus_epi16(_mm256_castsi256_si128(words), _mm256_extracti128_si256(words, 1));
+}
+
+__attribute__((target("avx2"))) int toRgbBlocks(const uint8_t* y, const uint8_t* u,
+                                                const uint8_t* v, int width,
+                                                const RgbConversion::Coefficients& c,
+                                                uint8_t* out) {
+    __m128i shuffle[3][3];
+    std::memcpy(shuffle, masks().pack, sizeof shuffle);
+    const __m256i offset = _mm256_set1_epi32(c.yOffset);
+    const __m256i cy = _mm256_set1_epi32(c.cy);
+    const __m256i half = _mm256_set1_epi32(kHalf);
+    const __m256i c128 = _mm256_set1_epi32(128);
+    const __m256i crv = _mm256_set1_epi32(c.crv);
+    const __m256i cgu = _mm256_set1_epi32(c.cgu);
+    const __m256i cgv = _mm256_set1_epi32(c.cgv);
+    const __m256i cbu = _mm256_set1_epi32(c.cbu);
+    const __m256i firstHalf = _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3);
+    const __m256i secondHalf = _mm256_setr_epi32(4, 4, 5, 5, 6, 6, 7, 7);
+    int x = 0;
+    for (; x + 16 <= width; x += 16) {
+        const __m128i luma = _mm_loadu_si128(reinterpret_cast<const __m128i*>(y + x));
+        const __m256i y0 = _mm256_add_epi32(
+            _mm256_mullo_epi32(_mm256_sub_epi32(_mm256_cvtepu8_epi32(luma), offset), cy), half);
+        const __m256i y1 = _mm256_add_epi32(
+            _mm256_mullo_epi32(
+                _mm256_sub_epi32(_mm256_cvtepu8_epi32(_mm_srli_si128(luma, 8)), offset), cy),
+            half);
+        const __m256i cb = _mm256_sub_epi32(
+            _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(u + x / 2))),
+            c128);
+        const __m256i cr = _mm256_sub_epi32(
+            _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(v + x / 2))),
+            c128);
+        const __m256i terms[3] = {
+            _mm256_mullo_epi32(crv, cr),
+            _mm256_sub_epi32(_mm256_sub_epi32(_mm256_setzero_si256(), _mm256_mullo_epi32(cgu, cb)),
+                             _mm256_mullo_epi32(cgv, cr)),
+            _mm256_mullo_epi32(cbu, cb)};
+        __m128i channel[3];
+        for (int i = 0; i < 3; ++i) {
+            const __m256i low = _mm256_srai_epi32(
+                _mm256_add_epi32(y0, _mm256_permutevar8x32_epi32(terms[i], firstHalf)), kShift);
+            const __m256i high = _mm256_srai_epi32(
+                _mm256_add_epi32(y1, _mm256_permutevar8x32_epi32(terms[i], secondHalf)), kShift);
+            channel[i] = narrow(low, high);
+        }
+        for (int part = 0; part < 3; ++part) {
+            const __m128i packed =
+                _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(channel[0], shuffle[part][0]),
+                                          _mm_shuffle_epi8(channel[1], shuffle[part][1])),
+                             _mm_shuffle_epi8(channel[2], shuffle[part][2]));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 3 * x + 16 * part), packed);
+        }
+    }
+    return x;
+}
+
+__attribute__((target("avx2"))) void unpackBlock(const uint8_t* in, const __m128i (&shuffle)[3][3],
+                                                 __m128i (&planes)[3]) {
+    const __m128i block[3] = {_mm_loadu_si128(reinterpret_cast<const __m128i*>(in)),
+                              _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 16)),
+                              _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 32))};
+    for (int channel = 0; channel < 3; ++channel)
+        planes[channel] =
+            _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(block[0], shuffle[channel][0]),
+                                      _mm_shuffle_epi8(block[1], shuffle[channel][1])),
+                         _mm_shuffle_epi8(block[2], shuffle[channel][2]));
+}
+
+__attribute__((target("avx2"))) __m128i lumaBlock(const __m128i (&rgb)[3], const __m256i (&k)[3],
+                                                  __m256i base) {
+    __m256i low = base;
+    __m256i high = base;
+    for (int i = 0; i < 3; ++i) {
+        low = _mm256_add_epi32(low, _mm256_mullo_epi32(k[i], _mm256_cvtepu8_epi32(rgb[i])));
+        high = _mm256_add_epi32(
+            high, _mm256_mullo_epi32(k[i], _mm256_cvtepu8_epi32(_mm_srli_si128(rgb[i], 8))));
+    }
+    return narrow(_mm256_srai_epi32(low, kShift), _mm256_srai_epi32(high, kShift));
+}
+
+__attribute__((target("avx2"))) int toI420Blocks(const uint8_t* first, const uint8_t* second,
+                                                 int width, const RgbConversion::Coefficients& c,
+                                                 uint8_t* y0, uint8_t* y1, uint8_t* u, uint8_t* v) {
+    __m128i shuffle[3][3];
+    std::memcpy(shuffle, masks().unpack, sizeof shuffle);
+    const __m256i lumaK[3] = {_mm256_set1_epi32(c.kr), _mm256_set1_epi32(c.kg),
+                              _mm256_set1_epi32(c.kb)};
+    const __m256i uK[3] = {_mm256_set1_epi32(c.ur), _mm256_set1_epi32(c.ug),
+                           _mm256_set1_epi32(c.ub)};
+    const __m256i vK[3] = {_mm256_set1_epi32(c.vr), _mm256_set1_epi32(c.vg),
+                           _mm256_set1_epi32(c.vb)};
+    const __m256i yBase = _mm256_set1_epi32(c.yBase);
+    const __m256i cBase = _mm256_set1_epi32(c.cBase);
+    const __m128i ones = _mm_set1_epi8(1);
+    int x = 0;
+    for (; x + 16 <= width; x += 16) {
+        __m128i a[3];
+        __m128i b[3];
+        unpackBlock(first + 3 * x, shuffle, a);
+        unpackBlock(second + 3 * x, shuffle, b);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(y0 + x), lumaBlock(a, lumaK, yBase));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(y1 + x), lumaBlock(b, lumaK, yBase));
+        // The sums of the 2x2 blocks, eight of each channel.
+        __m256i sums[3];
+        for (int i = 0; i < 3; ++i)
+            sums[i] = _mm256_cvtepi16_epi32(
+                _mm_add_epi16(_mm_maddubs_epi16(a[i], ones), _mm_maddubs_epi16(b[i], ones)));
+        __m256i cu = cBase;
+        __m256i cv = cBase;
+        for (int i = 0; i < 3; ++i) {
+            cu = _mm256_add_epi32(cu, _mm256_mullo_epi32(uK[i], sums[i]));
+            cv = _mm256_add_epi32(cv, _mm256_mullo_epi32(vK[i], sums[i]));
+        }
+        // Eight bytes of each: the low half of the narrowed pair.
+        const __m128i chroma = narrow(_mm256_srai_epi32(cu, kShift), _mm256_srai_epi32(cv, kShift));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(u + x / 2), chroma);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(v + x / 2), _mm_srli_si128(chroma, 8));
+    }
+    return x;
+}
+
+bool hasAvx2() {
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+
 bool hasSsse3() {
     static const bool has = __builtin_cpu_supports("ssse3");
     return has;
@@ -223,7 +358,8 @@ void unpack(const uint8_t* in, int width, uint8_t* r, uint8_t* g, uint8_t* b) {
 
 } // namespace
 
-RgbConversion::RgbConversion(double kr, double kb, bool fullRange) {
+RgbConversion::RgbConversion(double kr, double kb, bool fullRange, bool vectorBlocks)
+    : vectorBlocks_(vectorBlocks) {
     const double kg = 1.0 - kr - kb;
     const double lumaScale = fullRange ? 1.0 : 219.0 / 255.0;
     const double chromaScale = fullRange ? 1.0 : 224.0 / 255.0;
@@ -249,6 +385,19 @@ RgbConversion::RgbConversion(double kr, double kb, bool fullRange) {
     c.cBase = (128 << kShift) + kHalf;
 }
 
+namespace {
+
+bool useBlocks(bool allowed) {
+#ifdef ORVELIN_X86
+    return allowed && hasAvx2();
+#else
+    (void)allowed;
+    return false;
+#endif
+}
+
+} // namespace
+
 void RgbConversion::ToRgb(const YuvPlanes& yuv, uint8_t* rgb, int rgbStride, int width,
                           int height) {
     if (width <= 0 || height <= 0)
@@ -263,14 +412,25 @@ void RgbConversion::ToRgb(const YuvPlanes& yuv, uint8_t* rgb, int rgbStride, int
     uint8_t* r = planes_.data();
     uint8_t* g = r + width;
     uint8_t* b = g + width;
+    const bool blocks = useBlocks(vectorBlocks_);
     for (int row = 0; row < height; ++row) {
-        if (row % 2 == 0)
-            chromaTerms(yuv.u + static_cast<ptrdiff_t>(row / 2) * yuv.uStride,
-                        yuv.v + static_cast<ptrdiff_t>(row / 2) * yuv.vStride, chromaWidth, c_, red,
-                        green, blue);
-        lumaToPlanes(yuv.y + static_cast<ptrdiff_t>(row) * yuv.yStride, red, green, blue, width, c_,
-                     r, g, b);
-        pack(r, g, b, width, rgb + static_cast<ptrdiff_t>(row) * rgbStride);
+        const uint8_t* y = yuv.y + static_cast<ptrdiff_t>(row) * yuv.yStride;
+        const uint8_t* u = yuv.u + static_cast<ptrdiff_t>(row / 2) * yuv.uStride;
+        const uint8_t* v = yuv.v + static_cast<ptrdiff_t>(row / 2) * yuv.vStride;
+        uint8_t* out = rgb + static_cast<ptrdiff_t>(row) * rgbStride;
+        // Whole blocks first; the rest (all of it without AVX2) by the row
+        // loops, whose chroma terms serve both rows of a pair.
+        int done = 0;
+#ifdef ORVELIN_X86
+        if (blocks)
+            done = toRgbBlocks(y, u, v, width, c_, out);
+#endif
+        if (done == width)
+            continue;
+        if (done > 0 || row % 2 == 0)
+            chromaTerms(u + done / 2, v + done / 2, chromaWidth - done / 2, c_, red, green, blue);
+        lumaToPlanes(y + done, red, green, blue, width - done, c_, r, g, b);
+        pack(r, g, b, width - done, out + 3 * done);
     }
 }
 
@@ -284,24 +444,35 @@ void RgbConversion::ToI420(const uint8_t* rgb, int rgbStride, const YuvPlanes& y
     uint8_t* p[6];
     for (int i = 0; i < 6; ++i)
         p[i] = planes_.data() + i * stride;
-    const int pairs = (width + 1) / 2;
+    const bool blocks = useBlocks(vectorBlocks_);
     for (int row = 0; row < height; row += 2) {
         // An odd last row stands in for its missing pair.
         const int second = std::min(row + 1, height - 1);
-        unpack(rgb + static_cast<ptrdiff_t>(row) * rgbStride, width, p[0], p[1], p[2]);
-        unpack(rgb + static_cast<ptrdiff_t>(second) * rgbStride, width, p[3], p[4], p[5]);
-        if (width % 2) {
+        const uint8_t* in0 = rgb + static_cast<ptrdiff_t>(row) * rgbStride;
+        const uint8_t* in1 = rgb + static_cast<ptrdiff_t>(second) * rgbStride;
+        uint8_t* y0 = yuv.y + static_cast<ptrdiff_t>(row) * yuv.yStride;
+        uint8_t* y1 = yuv.y + static_cast<ptrdiff_t>(second) * yuv.yStride;
+        uint8_t* u = yuv.u + static_cast<ptrdiff_t>(row / 2) * yuv.uStride;
+        uint8_t* v = yuv.v + static_cast<ptrdiff_t>(row / 2) * yuv.vStride;
+        int done = 0;
+#ifdef ORVELIN_X86
+        if (blocks)
+            done = toI420Blocks(in0, in1, width, c_, y0, y1, u, v);
+#endif
+        const int rest = width - done;
+        if (rest == 0)
+            continue;
+        unpack(in0 + 3 * done, rest, p[0], p[1], p[2]);
+        unpack(in1 + 3 * done, rest, p[3], p[4], p[5]);
+        if (rest % 2) {
             for (int i = 0; i < 6; ++i)
-                p[i][width] = p[i][width - 1];
+                p[i][rest] = p[i][rest - 1];
         }
-        planesToLuma(p[0], p[1], p[2], width, c_,
-                     yuv.y + static_cast<ptrdiff_t>(row) * yuv.yStride);
+        planesToLuma(p[0], p[1], p[2], rest, c_, y0 + done);
         if (second != row)
-            planesToLuma(p[3], p[4], p[5], width, c_,
-                         yuv.y + static_cast<ptrdiff_t>(second) * yuv.yStride);
-        planesToChroma(p[0], p[1], p[2], p[3], p[4], p[5], pairs, c_,
-                       yuv.u + static_cast<ptrdiff_t>(row / 2) * yuv.uStride,
-                       yuv.v + static_cast<ptrdiff_t>(row / 2) * yuv.vStride);
+            planesToLuma(p[3], p[4], p[5], rest, c_, y1 + done);
+        planesToChroma(p[0], p[1], p[2], p[3], p[4], p[5], (rest + 1) / 2, c_, u + done / 2,
+                       v + done / 2);
     }
 }
 

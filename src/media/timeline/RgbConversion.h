@@ -27,7 +27,9 @@ public:
     // `kr` and `kb` are the luma weights of red and blue of the YCbCr matrix
     // (0.299 and 0.114 for BT.601, 0.2126 and 0.0722 for BT.709);
     // `fullRange` takes 0-255 for luma and chroma, else 16-235 and 16-240.
-    RgbConversion(double kr, double kb, bool fullRange);
+    // `vectorBlocks` false keeps to the row loops that every processor
+    // runs (for comparing the two).
+    RgbConversion(double kr, double kb, bool fullRange, bool vectorBlocks = true);
 
     // Converts a `width` x `height` I420 picture into packed RGB (R, G, B
     // bytes), rows `rgbStride` bytes apart. Any size, odd ones included.
@@ -43,6 +45,7 @@ public:
 
 private:
     Coefficients c_;
+    bool vectorBlocks_;
     std::vector<int32_t> chroma_; // a row of chroma terms, one per pixel
     std::vector<uint8_t> planes_; // two rows of planar R, G and B
 };
