@@ -57,6 +57,12 @@ public:
     void DisableEditControls() override {}
     void EnableEditControls() override {}
     void ShowFilterProperties(const std::vector<std::shared_ptr<media::Filter>>&) override {}
+    // The end is taken when the job says so, not at the next look.
+    void ConversionEnded(JobOutcome, const QString&) override {
+        if (loop)
+            loop->quit();
+    }
+    QEventLoop* loop = nullptr;
 
     MainState state;
     ConsoleUi ui;
@@ -147,15 +153,19 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "the conversion did not start\n");
         return 1;
     }
-    // The event loop idles until the job has ended.
+    // The event loop idles until the job has ended (and looks now and then,
+    // should the end come without a word).
     QEventLoop loop;
+    host.loop = &loop;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
         if (!controller.Converting())
             loop.quit();
     });
     poll.start(50);
-    loop.exec();
+    if (controller.Converting())
+        loop.exec();
+    host.loop = nullptr;
     std::printf("orvelin: %.3f s (%.3f s to build and start), %s\n", clock.elapsed() / 1000.0,
                 buildSeconds, qPrintable(host.status));
     ReleaseSelectedCompressors();
