@@ -297,9 +297,9 @@ HRESULT LinkGroupOutput(FilterGraph::Impl& graph, int32_t group, GstElement* com
     // nothing left to do); any other format by videoconvert.
     const bool toI420 = video && compressor && takesI420(findEncoder(compressor));
     if (!packaged || toI420) {
-        const char* converters[] = {
-            video ? (toI420 ? kRgbConvertFactory : "videoconvert") : "audioconvert",
-            video ? nullptr : "audioresample"};
+        const char* converters[] = {video ? (toI420 ? kRgbConvertFactory : "videoconvert")
+                                          : "audioconvert",
+                                    video ? nullptr : "audioresample"};
         for (const char* factory : converters) {
             if (factory && !add(factory))
                 return RecordError(REGDB_E_CLASSNOTREG, missing.arg(QLatin1String(factory)));
