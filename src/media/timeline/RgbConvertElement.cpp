@@ -146,10 +146,10 @@ void rgbConvertFinalize(GObject* object) {
     G_OBJECT_CLASS(rgb_convert_parent_class)->finalize(object);
 }
 
-void rgbConvertSetProperty(GObject* object, guint id, const GValue* value, GParamSpec* spec) {
+void rgbConvertSetProperty(GObject* object, guint id, const GValue* value, GParamSpec* param) {
     RgbConvert* self = ORVELIN_RGB_CONVERT(object);
     if (id != PROP_COLORIMETRY) {
-        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, param);
         return;
     }
     GST_OBJECT_LOCK(self);
@@ -159,10 +159,10 @@ void rgbConvertSetProperty(GObject* object, guint id, const GValue* value, GPara
     gst_base_transform_reconfigure_src(GST_BASE_TRANSFORM(self));
 }
 
-void rgbConvertGetProperty(GObject* object, guint id, GValue* value, GParamSpec* spec) {
+void rgbConvertGetProperty(GObject* object, guint id, GValue* value, GParamSpec* param) {
     RgbConvert* self = ORVELIN_RGB_CONVERT(object);
     if (id != PROP_COLORIMETRY) {
-        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, param);
         return;
     }
     GST_OBJECT_LOCK(self);
