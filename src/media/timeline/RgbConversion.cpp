@@ -156,6 +156,30 @@ const ShuffleMasks& masks() {
     return made;
 }
 
+// 16 pixels: three planes of 16 bytes into 48 packed bytes, and back.
+__attribute__((target("ssse3"))) inline void
+packBlock(const __m128i (&planes)[3], const __m128i (&shuffle)[3][3], uint8_t* out) {
+    for (int part = 0; part < 3; ++part) {
+        const __m128i packed =
+            _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(planes[0], shuffle[part][0]),
+                                      _mm_shuffle_epi8(planes[1], shuffle[part][1])),
+                         _mm_shuffle_epi8(planes[2], shuffle[part][2]));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16 * part), packed);
+    }
+}
+
+__attribute__((target("ssse3"))) inline void
+unpackBlock(const uint8_t* in, const __m128i (&shuffle)[3][3], __m128i (&planes)[3]) {
+    const __m128i block[3] = {_mm_loadu_si128(reinterpret_cast<const __m128i*>(in)),
+                              _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 16)),
+                              _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 32))};
+    for (int channel = 0; channel < 3; ++channel)
+        planes[channel] =
+            _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(block[0], shuffle[channel][0]),
+                                      _mm_shuffle_epi8(block[1], shuffle[channel][1])),
+                         _mm_shuffle_epi8(block[2], shuffle[channel][2]));
+}
+
 __attribute__((target("ssse3"))) void packSsse3(const uint8_t* r, const uint8_t* g,
                                                 const uint8_t* b, int width, uint8_t* out) {
     // Copied into registers: stores through the byte pointers could
@@ -164,15 +188,10 @@ __attribute__((target("ssse3"))) void packSsse3(const uint8_t* r, const uint8_t*
     std::memcpy(shuffle, masks().pack, sizeof shuffle);
     int x = 0;
     for (; x + 16 <= width; x += 16) {
-        const __m128i R = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r + x));
-        const __m128i G = _mm_loadu_si128(reinterpret_cast<const __m128i*>(g + x));
-        const __m128i B = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + x));
-        for (int part = 0; part < 3; ++part) {
-            const __m128i packed = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(R, shuffle[part][0]),
-                                                             _mm_shuffle_epi8(G, shuffle[part][1])),
-                                                _mm_shuffle_epi8(B, shuffle[part][2]));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 3 * x + 16 * part), packed);
-        }
+        const __m128i planes[3] = {_mm_loadu_si128(reinterpret_cast<const __m128i*>(r + x)),
+                                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(g + x)),
+                                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + x))};
+        packBlock(planes, shuffle, out + 3 * x);
     }
     packScalar(r, g, b, x, width, out);
 }
@@ -184,17 +203,10 @@ __attribute__((target("ssse3"))) void unpackSsse3(const uint8_t* in, int width, 
     uint8_t* planes[3] = {r, g, b};
     int x = 0;
     for (; x + 16 <= width; x += 16) {
-        const __m128i block[3] = {
-            _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 3 * x)),
-            _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 3 * x + 16)),
-            _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 3 * x + 32))};
-        for (int channel = 0; channel < 3; ++channel) {
-            const __m128i plane =
-                _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(block[0], shuffle[channel][0]),
-                                          _mm_shuffle_epi8(block[1], shuffle[channel][1])),
-                             _mm_shuffle_epi8(block[2], shuffle[channel][2]));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(planes[channel] + x), plane);
-        }
+        __m128i block[3];
+        unpackBlock(in + 3 * x, shuffle, block);
+        for (int channel = 0; channel < 3; ++channel)
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(planes[channel] + x), block[channel]);
     }
     unpackScalar(in, x, width, r, g, b);
 }
@@ -253,27 +265,9 @@ __attribute__((target("avx2"))) int toRgbBlocks(const uint8_t* y, const uint8_t*
                 _mm256_add_epi32(y1, _mm256_permutevar8x32_epi32(terms[i], secondHalf)), kShift);
             channel[i] = narrow(low, high);
         }
-        for (int part = 0; part < 3; ++part) {
-            const __m128i packed =
-                _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(channel[0], shuffle[part][0]),
-                                          _mm_shuffle_epi8(channel[1], shuffle[part][1])),
-                             _mm_shuffle_epi8(channel[2], shuffle[part][2]));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 3 * x + 16 * part), packed);
-        }
+        packBlock(channel, shuffle, out + 3 * x);
     }
     return x;
-}
-
-__attribute__((target("avx2"))) void unpackBlock(const uint8_t* in, const __m128i (&shuffle)[3][3],
-                                                 __m128i (&planes)[3]) {
-    const __m128i block[3] = {_mm_loadu_si128(reinterpret_cast<const __m128i*>(in)),
-                              _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 16)),
-                              _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 32))};
-    for (int channel = 0; channel < 3; ++channel)
-        planes[channel] =
-            _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(block[0], shuffle[channel][0]),
-                                      _mm_shuffle_epi8(block[1], shuffle[channel][1])),
-                         _mm_shuffle_epi8(block[2], shuffle[channel][2]));
 }
 
 __attribute__((target("avx2"))) __m128i lumaBlock(const __m128i (&rgb)[3], const __m256i (&k)[3],
