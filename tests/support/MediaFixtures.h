@@ -61,7 +61,8 @@ struct MediaFacts {
 // What gst-discoverer-1.0 says of a file.
 MediaFacts Discover(const QString& path);
 
-// Writes `size` random bytes (a file that is no media at all).
+// Writes `size` random-looking bytes, the same on every run (a file that
+// is no media at all).
 bool MakeRandomFile(const QString& path, qint64 size);
 // Copies the first `keepBytes` bytes of `source` to `target`.
 bool MakeTruncatedCopy(const QString& source, const QString& target, qint64 keepBytes);
