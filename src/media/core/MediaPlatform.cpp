@@ -1,6 +1,5 @@
 #include "media/MediaPlatform.h"
 
-#include <ges/ges.h>
 #include <gst/gst.h>
 #include <malloc.h>
 
@@ -29,13 +28,15 @@ HRESULT InitializeMediaPlatform() {
             g_initResult = E_FAIL;
             return;
         }
-        g_initResult = ges_init() && RegisterRgbConvertElement() ? S_OK : E_FAIL;
+        // The editing services start when a timeline first needs them (see
+        // GesFrontEnd.h): they bring an embedded Python with them.
+        g_initResult = RegisterRgbConvertElement() ? S_OK : E_FAIL;
     });
     return g_initResult;
 }
 
 void UninitializeMediaPlatform() {
-    // GStreamer and GES cannot be initialised again within one process, so
+    // GStreamer and the editing services cannot be initialised again within one process, so
     // they stay loaded until the process ends; nothing is held here.
 }
 

@@ -43,6 +43,8 @@ struct FilterGraph::Impl {
     std::vector<GraphBranch> branches; // by group number
     std::vector<GraphFilterEntry> filters;
     WatchedStreams sources; // the streams the timeline's clips decode
+    // The timeline's length; GST_CLOCK_TIME_NONE when not known.
+    GstClockTime plannedLength = GST_CLOCK_TIME_NONE;
     GraphEventQueue events;
     // Keeps the sound ending with the picture (file outputs only).
     std::shared_ptr<StreamEnds> streamEnds;

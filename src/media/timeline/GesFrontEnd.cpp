@@ -1,19 +1,16 @@
 #include "media/timeline/GesFrontEnd.h"
 
 #include <gst/controller/gstinterpolationcontrolsource.h>
-#include <gst/pbutils/pbutils.h>
-#include <gst/video/video.h>
 
 #include "media/ErrorText.h"
 #include "media/TransitionPatterns.h"
 #include "media/playback/StreamStart.h"
 #include "media/playback/VideoPlacement.h"
-#include "media/timeline/MarkedStreams.h"
+#include "media/timeline/ClipFacts.h"
 
 #include <QFileInfo>
 #include <algorithm>
-#include <cmath>
-#include <numeric>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -25,20 +22,6 @@ constexpr const char* kTargetTrackKey = "orvelin-target-track";
 // The stream of the file that a clip plays in its track (a file may carry
 // several sound tracks; only one of them is heard).
 constexpr const char* kStreamKey = "orvelin-stream-id";
-constexpr int kAudioRate = 44100;
-constexpr int kAudioChannels = 2;
-
-GstClockTime toClock(REFERENCE_TIME t) {
-    return static_cast<GstClockTime>(t) * 100;
-}
-REFERENCE_TIME fromClock(GstClockTime t) {
-    return static_cast<REFERENCE_TIME>(t / 100);
-}
-
-QString timeText(REFERENCE_TIME t) {
-    const double seconds = static_cast<double>(t) / kUnitsPerSecond;
-    return QString::number(seconds, 'f', 2) + QStringLiteral(" s");
-}
 
 // Elements of a clip land in the one track their clip was made for.
 GPtrArray* selectTracks(GESTimeline*, GESClip* clip, GESTrackElement* element, gpointer) {
@@ -59,153 +42,6 @@ GPtrArray* selectTracks(GESTimeline*, GESClip* clip, GESTrackElement* element, g
     }
     g_ptr_array_add(tracks, gst_object_ref(target));
     return tracks;
-}
-
-// The output rate as an exact fraction: a rate given with up to six
-// decimals is taken as written (23.976 is 2997/125, not 24000/1001); any
-// other rate as the nearest simple fraction.
-void rateFraction(double fps, int* num, int* den) {
-    const double scaled = fps * 1'000'000.0;
-    if (std::abs(scaled - std::round(scaled)) < 1e-3 && scaled < 2e9) {
-        const auto n = static_cast<int64_t>(std::llround(scaled));
-        const int64_t d = 1'000'000;
-        const int64_t g = std::gcd(n, d);
-        *num = static_cast<int>(n / g);
-        *den = static_cast<int>(d / g);
-    } else {
-        gst_util_double_to_fraction(fps, num, den);
-    }
-    if (*num <= 0 || *den <= 0) {
-        *num = 25;
-        *den = 1;
-    }
-}
-
-// The editing services compose video in 4:2:0: scaling a source and
-// converting it to RGB in the same pass costs several times what scaling in
-// 4:2:0 and converting the result once does. The render engine turns the
-// track's output into the group's RGB.
-GstCaps* restrictionCaps(const TimelineGroup& group, const GroupMediaType& type) {
-    if (type.majortype == MediaMajorType::Video) {
-        const BitmapInfoHeader& bmi = type.videoInfo->bmiHeader;
-        int num = 0;
-        int den = 1;
-        rateFraction(group.OutputFPS(), &num, &den);
-        return gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "I420", "width",
-                                   G_TYPE_INT, bmi.biWidth, "height", G_TYPE_INT,
-                                   std::abs(bmi.biHeight), "framerate", GST_TYPE_FRACTION, num, den,
-                                   "pixel-aspect-ratio", GST_TYPE_FRACTION, 1, 1, nullptr);
-    }
-    return gst_caps_new_simple("audio/x-raw", "format", G_TYPE_STRING, "S16LE", "rate", G_TYPE_INT,
-                               kAudioRate, "channels", G_TYPE_INT, kAudioChannels, "layout",
-                               G_TYPE_STRING, "interleaved", nullptr);
-}
-
-// What the discoverer knows of the first video stream of a file.
-struct VideoFacts {
-    int width = 0;
-    int height = 0;
-    int parNum = 1;
-    int parDen = 1;
-    std::string colorimetry;
-};
-
-// The colorimetry the decoder will give the pictures: the stream's own, or
-// when it names none, the one GStreamer assumes for the picture size.
-std::string colorimetryOf(GstDiscovererStreamInfo* stream, int width, int height) {
-    std::string text;
-    if (GstCaps* caps = gst_discoverer_stream_info_get_caps(stream)) {
-        if (!gst_caps_is_empty(caps)) {
-            const gchar* named =
-                gst_structure_get_string(gst_caps_get_structure(caps, 0), "colorimetry");
-            if (named)
-                text = named;
-        }
-        gst_caps_unref(caps);
-    }
-    if (text.empty() && width > 0 && height > 0) {
-        GstVideoInfo info;
-        gst_video_info_init(&info);
-        if (gst_video_info_set_format(&info, GST_VIDEO_FORMAT_I420, static_cast<guint>(width),
-                                      static_cast<guint>(height))) {
-            if (gchar* assumed = gst_video_colorimetry_to_string(&info.colorimetry)) {
-                text = assumed;
-                g_free(assumed);
-            }
-        }
-    }
-    return text;
-}
-
-bool rotatedQuarter(GstDiscovererStreamInfo* stream) {
-    const GstTagList* tags = gst_discoverer_stream_info_get_tags(stream);
-    gchar* orientation = nullptr;
-    if (!tags || !gst_tag_list_get_string(tags, GST_TAG_IMAGE_ORIENTATION, &orientation))
-        return false;
-    const QString o = QString::fromUtf8(orientation);
-    g_free(orientation);
-    return o.endsWith(QLatin1String("-90")) || o.endsWith(QLatin1String("-270"));
-}
-
-struct StreamFacts {
-    bool hasVideo = false;
-    bool hasAudio = false;
-    VideoFacts video;
-    // The stream of each kind that is played: the first video stream, and
-    // the sound track the container marks as default (else the first).
-    QByteArray videoStream;
-    QByteArray audioStream;
-};
-
-QByteArray streamId(GList* streams) {
-    if (!streams)
-        return {};
-    const gchar* id =
-        gst_discoverer_stream_info_get_stream_id(GST_DISCOVERER_STREAM_INFO(streams->data));
-    return id ? QByteArray(id) : QByteArray();
-}
-
-// Of several sound tracks, the one the container marks as default.
-QByteArray defaultSoundStream(GList* audios, const QString& path) {
-    std::vector<QByteArray> ids;
-    for (GList* l = audios; l; l = l->next) {
-        const gchar* id =
-            gst_discoverer_stream_info_get_stream_id(GST_DISCOVERER_STREAM_INFO(l->data));
-        if (id)
-            ids.emplace_back(id);
-    }
-    if (ids.size() < 2)
-        return streamId(audios);
-    return ChooseMarkedStream(ids, ReadStreamMarks(path, std::chrono::seconds(5)));
-}
-
-StreamFacts streamFacts(GESUriClipAsset* asset, const QString& path, bool forSound) {
-    StreamFacts facts;
-    GstDiscovererInfo* info = ges_uri_clip_asset_get_info(asset);
-    if (!info)
-        return facts;
-    GList* videos = gst_discoverer_info_get_video_streams(info);
-    GList* audios = gst_discoverer_info_get_audio_streams(info);
-    facts.hasAudio = audios != nullptr;
-    facts.videoStream = streamId(videos);
-    facts.audioStream = forSound ? defaultSoundStream(audios, path) : streamId(audios);
-    if (videos) {
-        auto* v = static_cast<GstDiscovererVideoInfo*>(videos->data);
-        facts.hasVideo = true;
-        facts.video.width = static_cast<int>(gst_discoverer_video_info_get_width(v));
-        facts.video.height = static_cast<int>(gst_discoverer_video_info_get_height(v));
-        facts.video.parNum = static_cast<int>(gst_discoverer_video_info_get_par_num(v));
-        facts.video.parDen = static_cast<int>(gst_discoverer_video_info_get_par_denom(v));
-        facts.video.colorimetry =
-            colorimetryOf(GST_DISCOVERER_STREAM_INFO(v), facts.video.width, facts.video.height);
-        if (rotatedQuarter(GST_DISCOVERER_STREAM_INFO(v))) {
-            std::swap(facts.video.width, facts.video.height);
-            std::swap(facts.video.parNum, facts.video.parDen);
-        }
-    }
-    gst_discoverer_stream_info_list_free(videos);
-    gst_discoverer_stream_info_list_free(audios);
-    return facts;
 }
 
 class Builder {
@@ -257,7 +93,7 @@ HRESULT Builder::AddGroup(const TimelineGroup& group) {
     GESTrack* track = video ? GES_TRACK(ges_video_track_new()) : GES_TRACK(ges_audio_track_new());
     // The output format is fixed before anything lands in the track:
     // changing it afterwards can leave the picture blank.
-    GstCaps* caps = restrictionCaps(group, type);
+    GstCaps* caps = GroupTrackCaps(group, type);
     ges_track_set_restriction_caps(track, caps);
     gst_caps_unref(caps);
     if (!ges_timeline_add_track(out_.timeline, track))
@@ -297,15 +133,8 @@ HRESULT Builder::AddSource(const TimelineGroup& group, const GroupMediaType& typ
     source.GetMediaTimes(&mediaStart, &mediaStop);
     const REFERENCE_TIME length = source.Stop() - source.Start();
     const QString name = QFileInfo(source.MediaName()).fileName();
-    if (length <= 0 || mediaStop <= mediaStart)
-        return RecordError(
-            E_INVALIDARG,
-            QStringLiteral("%1: the part to convert ends before it starts.").arg(name));
-    // A stretch of 1 ms or less is rounding, not a change of speed.
-    if (std::llabs((mediaStop - mediaStart) - length) > 10'000)
-        return RecordError(E_NOTIMPL, QStringLiteral("%1: playing a source faster or slower "
-                                                     "than recorded is not supported.")
-                                          .arg(name));
+    if (HRESULT hr = CheckClipTimes(source); Failed(hr))
+        return hr;
 
     gchar* uri = gst_filename_to_uri(source.MediaName().toUtf8().constData(), nullptr);
     if (!uri)
@@ -321,29 +150,23 @@ HRESULT Builder::AddSource(const TimelineGroup& group, const GroupMediaType& typ
                            QStringLiteral("%1 cannot be read: %2").arg(name, why));
     }
     const MediaMajorType kind = type.majortype;
-    const StreamFacts facts = streamFacts(asset, source.MediaName(), kind == MediaMajorType::Audio);
+    const StreamFacts facts = ReadStreamFacts(ges_uri_clip_asset_get_info(asset),
+                                              source.MediaName(), kind == MediaMajorType::Audio);
     if ((kind == MediaMajorType::Video && !facts.hasVideo) ||
         (kind == MediaMajorType::Audio && !facts.hasAudio)) {
         gst_object_unref(asset);
         return AddBlank(kind, track, layer, source, clips);
     }
 
-    // A clip reaching past the end of its file would be shortened without
-    // notice; a rest shorter than one output frame is rounding.
     // A length of 0 is one the discoverer could not tell (a short MPEG
     // transport stream): it is not known, not empty.
     GstClockTime fileLength = ges_uri_clip_asset_get_max_duration(asset);
     if (fileLength == 0)
         fileLength = GST_CLOCK_TIME_NONE;
-    const REFERENCE_TIME frame =
-        kind == MediaMajorType::Video
-            ? static_cast<REFERENCE_TIME>(kUnitsPerSecond / std::max(1.0, group.OutputFPS()))
-            : kUnitsPerSecond / 25;
-    if (GST_CLOCK_TIME_IS_VALID(fileLength) && mediaStop > fromClock(fileLength) + frame) {
+    const REFERENCE_TIME frame = FrameAllowance(group, kind);
+    if (HRESULT hr = CheckClipInFile(source, fileLength, frame); Failed(hr)) {
         gst_object_unref(asset);
-        return RecordError(VFW_E_FILE_TOO_SHORT,
-                           QStringLiteral("%1 lasts %2; it cannot be read up to %3.")
-                               .arg(name, timeText(fromClock(fileLength)), timeText(mediaStop)));
+        return hr;
     }
 
     GESClip* clip = GES_CLIP(ges_asset_extract(GES_ASSET(asset), &error));
@@ -366,19 +189,19 @@ HRESULT Builder::AddSource(const TimelineGroup& group, const GroupMediaType& typ
     // late; the trim points count from its first frame.
     const REFERENCE_TIME streamStart = StreamStartOf(source.MediaName());
     ges_timeline_element_set_max_duration(element, GST_CLOCK_TIME_IS_VALID(fileLength)
-                                                       ? fileLength + toClock(streamStart)
+                                                       ? fileLength + ToClock(streamStart)
                                                        : GST_CLOCK_TIME_NONE);
-    ges_timeline_element_set_inpoint(element, toClock(mediaStart + streamStart));
-    ges_timeline_element_set_start(element, toClock(source.Start()));
-    ges_timeline_element_set_duration(element, toClock(length));
+    ges_timeline_element_set_inpoint(element, ToClock(mediaStart + streamStart));
+    ges_timeline_element_set_start(element, ToClock(source.Start()));
+    ges_timeline_element_set_duration(element, ToClock(length));
     if (!ges_layer_add_clip(layer, clip))
         return RecordError(E_FAIL,
                            QStringLiteral("%1 cannot be placed on the timeline.").arg(name));
-    const REFERENCE_TIME placed = fromClock(ges_timeline_element_get_duration(element));
+    const REFERENCE_TIME placed = FromClock(ges_timeline_element_get_duration(element));
     if (placed + frame < length)
         return RecordError(VFW_E_FILE_TOO_SHORT,
                            QStringLiteral("%1 ends after %2 of the %3 asked for.")
-                               .arg(name, timeText(placed), timeText(length)));
+                               .arg(name, TimeText(placed), TimeText(length)));
     clips->push_back(clip);
     if (kind == MediaMajorType::Video) {
         colorimetry_ = !colorimetry_ || *colorimetry_ == facts.video.colorimetry
@@ -410,9 +233,9 @@ HRESULT Builder::AddBlank(MediaMajorType kind, GESTrack* track, GESLayer* layer,
     ges_clip_set_supported_formats(clip, kind == MediaMajorType::Video ? GES_TRACK_TYPE_VIDEO
                                                                        : GES_TRACK_TYPE_AUDIO);
     g_object_set_data(G_OBJECT(clip), kTargetTrackKey, track);
-    ges_timeline_element_set_start(GES_TIMELINE_ELEMENT(clip), toClock(source.Start()));
+    ges_timeline_element_set_start(GES_TIMELINE_ELEMENT(clip), ToClock(source.Start()));
     ges_timeline_element_set_duration(GES_TIMELINE_ELEMENT(clip),
-                                      toClock(source.Stop() - source.Start()));
+                                      ToClock(source.Stop() - source.Start()));
     if (!ges_layer_add_clip(layer, clip))
         return RecordError(E_FAIL, QStringLiteral("A blank stretch cannot be made."));
     clips->push_back(clip);
@@ -455,9 +278,9 @@ HRESULT Builder::AddTransition(const TimelineTransition& transition,
     const TransitionPattern pattern = PatternForTransition(transition.SubObjectGUID(), mask);
     for (GESClip* clip : clips) {
         auto* element = GES_TIMELINE_ELEMENT(clip);
-        const REFERENCE_TIME clipStart = fromClock(ges_timeline_element_get_start(element));
+        const REFERENCE_TIME clipStart = FromClock(ges_timeline_element_get_start(element));
         const REFERENCE_TIME clipEnd =
-            clipStart + fromClock(ges_timeline_element_get_duration(element));
+            clipStart + FromClock(ges_timeline_element_get_duration(element));
         if (transition.Stop() <= clipStart || transition.Start() >= clipEnd)
             continue;
         // A transition clip needs two clips to stand between; over a single
@@ -480,8 +303,8 @@ HRESULT Builder::AddTransition(const TimelineTransition& transition,
         // Keyframes count from the start of the clip. The effect must not
         // move them when it is trimmed.
         const GstClockTime from =
-            toClock(std::max<REFERENCE_TIME>(0, transition.Start() - clipStart));
-        const GstClockTime to = toClock(transition.Stop() - clipStart);
+            ToClock(std::max<REFERENCE_TIME>(0, transition.Start() - clipStart));
+        const GstClockTime to = ToClock(transition.Stop() - clipStart);
         // The wipe's position runs from 1 (nothing of the clip) to 0 (all of
         // it); inverted, the revealed part grows from where the SMPTE pattern
         // starts (the left edge for a horizontal bar). The fade's alpha runs
@@ -510,10 +333,20 @@ HRESULT Builder::AddTransition(const TimelineTransition& transition,
 
 } // namespace
 
+bool StartEditingServices() {
+    static std::once_flag once;
+    static bool started = false;
+    std::call_once(once, [] { started = ges_init(); });
+    return started;
+}
+
 HRESULT BuildGesFrontEnd(const Timeline& model, GesFrontEnd* frontEnd) {
     if (!frontEnd)
         return E_POINTER;
     *frontEnd = GesFrontEnd{};
+    if (!StartEditingServices())
+        return RecordError(REGDB_E_CLASSNOTREG,
+                           QStringLiteral("The GStreamer editing services cannot be started."));
     Builder builder(*frontEnd);
     const HRESULT hr = builder.Run(model);
     if (Failed(hr))

@@ -1,10 +1,11 @@
 #pragma once
 
-// timeline/: the editing timeline model (media/Timeline.h), its rendering by
-// the editing services (this file, RenderEngine) and the output chain from a
-// group's pad through converters and the compressor into the multiplexer and
-// the file (CaptureGraphBuilder, OutputChain). A frame goes: file ->
-// GES clip in its layer -> the group's track (restriction caps) -> render
+// timeline/: the editing timeline model (media/Timeline.h), its rendering
+// (PlainFrontEnd for one clip per group, else the editing services: this
+// file; both driven by RenderEngine) and the output chain from a group's pad
+// through converters and the compressor into the multiplexer and the file
+// (CaptureGraphBuilder, OutputChain). A frame goes: file -> GES clip in its
+// layer, or the group's decoder and fitting -> the group's format -> render
 // engine pad -> OutputChain queue/convert -> encoder -> muxer -> filesink.
 
 // Builds the editing-services timeline of a timeline model; for the media
@@ -29,6 +30,10 @@ struct GesFrontEnd {
     // empty for sound, or when the clips disagree.
     std::vector<std::string> groupColorimetry;
 };
+
+// Starts the editing services once per process, on the thread that renders
+// timelines; false when they cannot start.
+bool StartEditingServices();
 
 // Builds `frontEnd` from `model`. On failure nothing is left behind and the
 // reason is recorded for the result (GetErrorText).

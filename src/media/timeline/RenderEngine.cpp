@@ -7,6 +7,7 @@
 #include "media/encoders/FilterGraphImpl.h"
 #include "media/playback/ProgramStreamSeek.h"
 #include "media/timeline/OutputChain.h"
+#include "media/timeline/PlainFrontEnd.h"
 #include "media/timeline/RgbConvertElement.h"
 
 #include <QCoreApplication>
@@ -90,6 +91,43 @@ HRESULT RenderEngine::SetDynamicReconnectLevel(int32_t level) {
     return S_OK;
 }
 
+// The outputs of a timeline's groups before they join the graph's chains.
+struct RenderEngine::Build {
+    std::vector<GstPad*> pads; // by group number (references held; may be null)
+    std::vector<std::string> colorimetry;
+    ~Build() {
+        for (GstPad* pad : pads)
+            if (pad)
+                gst_object_unref(pad);
+    }
+};
+
+namespace {
+
+// The editing services' rendering of `model` into `graph`.
+HRESULT connectGes(const Timeline& model, FilterGraph::Impl& graph, std::vector<GstPad*>* pads,
+                   std::vector<std::string>* colorimetry) {
+    GesFrontEnd frontEnd;
+    if (HRESULT hr = BuildGesFrontEnd(model, &frontEnd); Failed(hr))
+        return hr;
+    if (!gst_bin_add(GST_BIN(graph.pipeline), GST_ELEMENT(frontEnd.timeline))) {
+        ReleaseGesFrontEnd(&frontEnd);
+        return RecordError(E_FAIL, QStringLiteral("The conversion graph cannot be made."));
+    }
+    graph.timeline = GST_ELEMENT(frontEnd.timeline);
+    graph.sources = WatchTimelineSources(graph.timeline);
+    graph.plannedLength = ges_timeline_get_duration(frontEnd.timeline);
+    for (GESTrack* track : frontEnd.groupTracks) {
+        GstPad* pad = ges_timeline_get_pad_for_track(frontEnd.timeline, track);
+        pads->push_back(pad ? GST_PAD(gst_object_ref(pad)) : nullptr);
+    }
+    *colorimetry = frontEnd.groupColorimetry;
+    ReleaseGesFrontEnd(&frontEnd); // the pipeline holds the timeline now
+    return S_OK;
+}
+
+} // namespace
+
 HRESULT RenderEngine::ConnectFrontEnd() {
     if (!onMediaThread())
         return wrongThread();
@@ -97,45 +135,56 @@ HRESULT RenderEngine::ConnectFrontEnd() {
         return RecordError(E_UNEXPECTED, QStringLiteral("No timeline is set."));
     ScrapIt();
 
-    GesFrontEnd frontEnd;
-    if (HRESULT hr = BuildGesFrontEnd(*timeline_, &frontEnd); Failed(hr))
-        return hr;
     std::shared_ptr<FilterGraph> graph(new FilterGraph());
     FilterGraph::Impl& impl = graph->impl();
-    WatchProgramStreamSeeks(impl.pipeline);
-    if (!impl.pipeline || !gst_bin_add(GST_BIN(impl.pipeline), GST_ELEMENT(frontEnd.timeline))) {
-        ReleaseGesFrontEnd(&frontEnd);
+    if (!impl.pipeline)
         return RecordError(E_FAIL, QStringLiteral("The conversion graph cannot be made."));
+    WatchProgramStreamSeeks(impl.pipeline);
+    Build build;
+    HRESULT hr = S_FALSE;
+    if (!alwaysEditingServices_ && SuitsPlainFrontEnd(*timeline_)) {
+        PlainFrontEnd plain;
+        hr = BuildPlainFrontEnd(*timeline_, GST_BIN(impl.pipeline), &plain);
+        if (Failed(hr))
+            return hr;
+        if (hr == S_OK) {
+            for (GstPad* pad : plain.groupPads)
+                build.pads.push_back(GST_PAD(gst_object_ref(pad)));
+            build.colorimetry = plain.groupColorimetry;
+            impl.sources = plain.sources;
+            impl.plannedLength = plain.length;
+            ReleasePlainFrontEnd(&plain);
+        }
     }
-    impl.timeline = GST_ELEMENT(frontEnd.timeline);
-    impl.sources = WatchTimelineSources(impl.timeline);
-    for (size_t g = 0; g < frontEnd.groupTracks.size(); ++g) {
-        GESTrack* track = frontEnd.groupTracks[g];
+    if (hr == S_FALSE) {
+        if (HRESULT ges = connectGes(*timeline_, impl, &build.pads, &build.colorimetry);
+            Failed(ges))
+            return ges;
+    }
+
+    for (size_t g = 0; g < build.pads.size(); ++g) {
+        GstPad* pad = build.pads[g];
         GraphBranch branch;
-        GstPad* pad = ges_timeline_get_pad_for_track(frontEnd.timeline, track);
-        branch.kind =
-            track->type == GES_TRACK_TYPE_VIDEO ? MediaMajorType::Video : MediaMajorType::Audio;
         std::shared_ptr<TimelineGroup> group;
         GroupMediaType type;
-        if (branch.kind == MediaMajorType::Video &&
-            Succeeded(timeline_->GetGroup(static_cast<int32_t>(g), &group)) && group &&
-            Succeeded(group->GetMediaType(&type)) && type.videoInfo) {
+        if (Succeeded(timeline_->GetGroup(static_cast<int32_t>(g), &group)) && group)
+            group->GetMediaType(&type);
+        branch.kind =
+            type.majortype == MediaMajorType::Video ? MediaMajorType::Video : MediaMajorType::Audio;
+        if (branch.kind == MediaMajorType::Video && type.videoInfo) {
             branch.width = type.videoInfo->bmiHeader.biWidth;
             branch.height = std::abs(type.videoInfo->bmiHeader.biHeight);
-            if (g < frontEnd.groupColorimetry.size())
-                branch.colorimetry = frontEnd.groupColorimetry[g];
+            if (g < build.colorimetry.size())
+                branch.colorimetry = build.colorimetry[g];
         }
         if (pad && branch.kind == MediaMajorType::Video) {
-            if (HRESULT hr = AddRgbOutput(impl, pad, &branch.source); Failed(hr)) {
-                ReleaseGesFrontEnd(&frontEnd);
-                return hr;
-            }
+            if (HRESULT rgb = AddRgbOutput(impl, pad, &branch.source); Failed(rgb))
+                return rgb;
         } else {
             branch.source = pad ? GST_PAD(gst_object_ref(pad)) : nullptr;
         }
         impl.branches.push_back(branch);
     }
-    ReleaseGesFrontEnd(&frontEnd); // the pipeline holds the timeline now
     graph_ = std::move(graph);
     return S_OK;
 }

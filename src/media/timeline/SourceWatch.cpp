@@ -61,15 +61,8 @@ GstPadProbeReturn onDecodedData(GstPad*, GstPadProbeInfo* info, gpointer data) {
 }
 
 void onDecodedPad(GstElement*, GstPad* pad, gpointer data) {
-    if (GST_PAD_DIRECTION(pad) != GST_PAD_SRC)
-        return;
-    auto* watch = new PadWatch{*static_cast<std::shared_ptr<WatchedStream>*>(data), {}, false};
-    gst_segment_init(&watch->segment, GST_FORMAT_UNDEFINED);
-    gst_pad_add_probe(pad,
-                      static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER |
-                                                   GST_PAD_PROBE_TYPE_BUFFER_LIST |
-                                                   GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
-                      onDecodedData, watch, [](gpointer p) { delete static_cast<PadWatch*>(p); });
+    if (GST_PAD_DIRECTION(pad) == GST_PAD_SRC)
+        WatchDecodedPad(*static_cast<std::shared_ptr<WatchedStream>*>(data), pad);
 }
 
 // The element inside a clip's track element that reads and decodes its file.
@@ -146,6 +139,16 @@ void WatchedStream::NoteWarning(const QString& text) {
 SourceStreamReport WatchedStream::Report() const {
     std::lock_guard lock(mutex_);
     return report_;
+}
+
+void WatchDecodedPad(const std::shared_ptr<WatchedStream>& stream, GstPad* pad) {
+    auto* watch = new PadWatch{stream, {}, false};
+    gst_segment_init(&watch->segment, GST_FORMAT_UNDEFINED);
+    gst_pad_add_probe(pad,
+                      static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER |
+                                                   GST_PAD_PROBE_TYPE_BUFFER_LIST |
+                                                   GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
+                      onDecodedData, watch, [](gpointer p) { delete static_cast<PadWatch*>(p); });
 }
 
 WatchedStreams WatchTimelineSources(GstElement* timeline) {

@@ -39,6 +39,10 @@ private:
 
 using WatchedStreams = std::vector<std::shared_ptr<WatchedStream>>;
 
+// Notes in `stream` what comes out of `pad`, a source pad of its decoding
+// element.
+void WatchDecodedPad(const std::shared_ptr<WatchedStream>& stream, GstPad* pad);
+
 // Starts watching every clip of `timeline` (an editing-services timeline)
 // that plays a file; pictures are left out, as one decoded picture stands
 // for the whole clip.

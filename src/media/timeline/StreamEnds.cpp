@@ -1,6 +1,3 @@
-// The editing services (and GIO with them) come before any Qt header.
-#include <ges/ges.h>
-
 #include "media/timeline/StreamEnds.h"
 
 #include <gst/audio/audio.h>
@@ -265,9 +262,7 @@ void WatchStreamEnds(FilterGraph::Impl& graph, const GraphBranch& branch, GstEle
         graph.streamEnds->WatchVideo(branch.source);
         return;
     }
-    GstClockTime planned = GST_CLOCK_TIME_NONE;
-    if (graph.timeline && GES_IS_TIMELINE(graph.timeline))
-        planned = ges_timeline_get_duration(GES_TIMELINE(graph.timeline));
+    const GstClockTime planned = graph.plannedLength;
     GstPad* queued = gst_element_get_static_pad(queue, "src");
     if (!queued)
         return;

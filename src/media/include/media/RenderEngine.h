@@ -49,6 +49,10 @@ public:
     HRESULT ConnectFrontEnd();
     HRESULT GetFilterGraph(std::shared_ptr<FilterGraph>* graph) const;
     HRESULT GetGroupOutputPin(int32_t group, OutputPin* pin) const;
+    // Renders every timeline through the editing services, also one that a
+    // plain pipeline plays (one clip per group from the start, no
+    // transition); for comparing the two.
+    void SetAlwaysUseEditingServices(bool always) { alwaysEditingServices_ = always; }
     // Sends every group output to the default video or audio output.
     HRESULT RenderOutputPins();
     // Stops and discards the graph.
@@ -60,6 +64,7 @@ private:
     std::shared_ptr<Timeline> timeline_;
     std::shared_ptr<FilterGraph> graph_;
     int32_t reconnectLevel_ = CONNECTF_DYNAMIC_NONE;
+    bool alwaysEditingServices_ = false;
 };
 
 } // namespace orvelin::media
