@@ -287,10 +287,11 @@ HRESULT LinkGroupOutput(FilterGraph::Impl& graph, int32_t group, GstElement* com
     };
     if (!add("queue"))
         return RecordError(REGDB_E_CLASSNOTREG, missing.arg(QStringLiteral("queue")));
-    // A few pictures are enough to keep the encoder busy while the timeline
-    // makes the next ones; the default (10 MB) holds dozens of raw frames.
+    // Two pictures are enough to keep the encoder busy while the timeline
+    // makes the next ones (more only add memory: 6 MB each at 1080p); the
+    // default (10 MB) holds dozens of raw frames.
     if (video)
-        g_object_set(chain.back(), "max-size-buffers", 4u, "max-size-bytes", 0u, "max-size-time",
+        g_object_set(chain.back(), "max-size-buffers", 2u, "max-size-bytes", 0u, "max-size-time",
                      static_cast<guint64>(0), nullptr);
     // The group's RGB goes back to 4:2:0 for an encoder that takes it by the
     // program's own converter (a packaged compressor's converter then has
