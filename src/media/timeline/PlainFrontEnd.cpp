@@ -1,5 +1,6 @@
 #include "media/timeline/PlainFrontEnd.h"
 
+#include <gst/audio/audio.h>
 #include <gst/pbutils/pbutils.h>
 #include <gst/video/video.h>
 
@@ -186,7 +187,9 @@ void ClipFeed::Start() {
 void ClipFeed::Fail(const QString& text) {
     GError* error =
         g_error_new_literal(GST_STREAM_ERROR, GST_STREAM_ERROR_FAILED, text.toUtf8().constData());
-    gst_element_post_message(bin_, gst_message_new_error(GST_OBJECT(bin_), error, nullptr));
+    // From the decoder: the caller holds it, while the group's bin may be
+    // going away with a stopped graph.
+    gst_element_post_message(decoder_, gst_message_new_error(GST_OBJECT(decoder_), error, nullptr));
     g_error_free(error);
 }
 
@@ -257,11 +260,54 @@ std::vector<GstElement*> videoRow(const TimelineGroup& group, const GroupMediaTy
     return row;
 }
 
-// The elements that turn decoded sound into the group's format, without
-// gaps from the clip's start.
+// The elements that turn decoded sound into the group's format. A mixer
+// with the one stream, as in the editing services' tracks: it gives silence
+// from the clip's start to the first sound, and places the sound by its time
+// stamps, taking those that wander by less than 40 ms (MP3 in AVI does) as
+// a seamless run.
 std::vector<GstElement*> soundRow(const TimelineGroup& group, const GroupMediaType& type) {
     return {make("audioconvert"), make("audioresample"), capsFilter(GroupTrackCaps(group, type)),
-            make("audiorate")};
+            make("audiomixer"), capsFilter(GroupTrackCaps(group, type))};
+}
+
+// The mixer goes on to the end of the last decoded block, which can reach
+// past the clip's part; the rest is cut off.
+GstPadProbeReturn endSoundAt(GstPad* pad, GstPadProbeInfo* info, gpointer data) {
+    const GstClockTime limit = *static_cast<GstClockTime*>(data);
+    GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+    GstEvent* event = gst_pad_get_sticky_event(pad, GST_EVENT_SEGMENT, 0);
+    GstCaps* caps = gst_pad_get_current_caps(pad);
+    GstAudioInfo format;
+    const bool known = event && caps && gst_audio_info_from_caps(&format, caps);
+    GstSegment segment;
+    if (event) {
+        const GstSegment* given = nullptr;
+        gst_event_parse_segment(event, &given);
+        gst_segment_copy_into(given, &segment);
+        gst_event_unref(event);
+    }
+    if (caps)
+        gst_caps_unref(caps);
+    if (!known || !GST_BUFFER_PTS_IS_VALID(buffer) || segment.format != GST_FORMAT_TIME)
+        return GST_PAD_PROBE_OK;
+    const guint64 start =
+        gst_segment_to_running_time(&segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer));
+    if (!GST_CLOCK_TIME_IS_VALID(start))
+        return GST_PAD_PROBE_OK;
+    if (start >= limit)
+        return GST_PAD_PROBE_DROP;
+    const guint64 samples = gst_buffer_get_size(buffer) / format.bpf;
+    const guint64 keep = gst_util_uint64_scale_round(limit - start, format.rate, GST_SECOND);
+    if (keep >= samples)
+        return GST_PAD_PROBE_OK;
+    if (keep == 0)
+        return GST_PAD_PROBE_DROP;
+    buffer = gst_buffer_make_writable(buffer);
+    gst_buffer_resize(buffer, 0, static_cast<gssize>(keep * format.bpf));
+    GST_BUFFER_DURATION(buffer) = gst_util_uint64_scale(keep, GST_SECOND, format.rate);
+    GST_BUFFER_OFFSET_END(buffer) = GST_BUFFER_OFFSET_NONE;
+    GST_PAD_PROBE_INFO_DATA(info) = buffer;
+    return GST_PAD_PROBE_OK;
 }
 
 void dropElements(std::vector<GstElement*>& row) {
@@ -410,6 +456,10 @@ HRESULT buildGroup(const GroupPlan& plan, size_t index, PlainFrontEnd* out, GstE
     gst_object_unref(last);
     gst_element_add_pad(bin, ghost);
     out->groupPads.push_back(GST_PAD(gst_object_ref(ghost)));
+    if (kind == MediaMajorType::Audio)
+        gst_pad_add_probe(ghost, GST_PAD_PROBE_TYPE_BUFFER, endSoundAt,
+                          new GstClockTime(ToClock(source.Stop() - source.Start())),
+                          [](gpointer p) { delete static_cast<GstClockTime*>(p); });
 
     // The clip's part on the file's own clock (MPEG streams start late).
     REFERENCE_TIME mediaStart = 0;
