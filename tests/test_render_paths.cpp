@@ -54,6 +54,8 @@ struct Part {
 // How the timeline was rendered, read back from the file.
 struct Rendering {
     bool editingServices = false; // the graph held an editing timeline
+    // The graph's positions, as the progress bar reads them, while it ran.
+    std::vector<media::REFERENCE_TIME> positions;
     int width = 0;
     int height = 0;
     DecodedStreams streams;
@@ -161,7 +163,14 @@ void Render(const TestEnv& env, const Part& part, bool editingServices, const QS
         }
     });
     ASSERT_EQ(graph->Run(), media::S_OK) << graph->LastErrorText().toStdString();
-    const bool ended = WaitFor([&] { return complete || !error.isEmpty(); }, 30s);
+    const bool ended = WaitFor(
+        [&] {
+            media::REFERENCE_TIME now = 0;
+            if (media::Succeeded(graph->GetCurrentPosition(&now)))
+                out->positions.push_back(now);
+            return complete || !error.isEmpty();
+        },
+        30s);
     graph->Stop();
     engine->ScrapIt();
     ASSERT_TRUE(ended) << "the rendering did not end";
@@ -306,6 +315,12 @@ void ExpectSameFramesAndSound(const TestEnv& env, const QString& file, double fr
     }
     ExpectSameSound(both.plain, both.editing, 1.0 / fps);
     EXPECT_NEAR(both.plain.SoundLength(), length, 1.0 / fps);
+    // The position counts from the part's start, not from the file's.
+    for (const Rendering* r : {&both.plain, &both.editing}) {
+        SCOPED_TRACE(r->editingServices ? "editing services" : "plain pipeline");
+        for (media::REFERENCE_TIME at : r->positions)
+            EXPECT_LE(at, Seconds(length + 0.1));
+    }
 }
 
 } // namespace

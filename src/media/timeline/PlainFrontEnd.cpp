@@ -310,6 +310,63 @@ GstPadProbeReturn endSoundAt(GstPad* pad, GstPadProbeInfo* info, gpointer data) 
     return GST_PAD_PROBE_OK;
 }
 
+// The group's output counts from the part's start, as a timeline does:
+// its time stamps and segment are moved back by the segment's start (the
+// part's in-point on the file's clock). Running times stay as they are.
+struct PartClock {
+    GstClockTime shift = 0;
+};
+
+GstClockTime movedBack(GstClockTime t, GstClockTime shift) {
+    if (!GST_CLOCK_TIME_IS_VALID(t))
+        return t;
+    return t > shift ? t - shift : 0;
+}
+
+GstPadProbeReturn countFromPartStart(GstPad*, GstPadProbeInfo* info, gpointer data) {
+    auto& clock = *static_cast<PartClock*>(data);
+    if (GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM) {
+        GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+        if (GST_EVENT_TYPE(event) != GST_EVENT_SEGMENT)
+            return GST_PAD_PROBE_OK;
+        const GstSegment* given = nullptr;
+        gst_event_parse_segment(event, &given);
+        if (given->format != GST_FORMAT_TIME || given->start == 0) {
+            clock.shift = 0;
+            return GST_PAD_PROBE_OK;
+        }
+        GstSegment moved;
+        gst_segment_copy_into(given, &moved);
+        clock.shift = moved.start;
+        moved.start = 0;
+        moved.stop = movedBack(moved.stop, clock.shift);
+        moved.position = movedBack(moved.position, clock.shift);
+        moved.time = movedBack(moved.time, clock.shift);
+        GstEvent* replaced = gst_event_new_segment(&moved);
+        gst_event_set_seqnum(replaced, gst_event_get_seqnum(event));
+        gst_event_unref(event);
+        GST_PAD_PROBE_INFO_DATA(info) = replaced;
+        return GST_PAD_PROBE_OK;
+    }
+    if (clock.shift == 0)
+        return GST_PAD_PROBE_OK;
+    const auto move = [&](GstBuffer* buffer) {
+        GST_BUFFER_PTS(buffer) = movedBack(GST_BUFFER_PTS(buffer), clock.shift);
+        GST_BUFFER_DTS(buffer) = movedBack(GST_BUFFER_DTS(buffer), clock.shift);
+    };
+    if (GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_BUFFER) {
+        GstBuffer* buffer = gst_buffer_make_writable(GST_PAD_PROBE_INFO_BUFFER(info));
+        move(buffer);
+        GST_PAD_PROBE_INFO_DATA(info) = buffer;
+    } else if (GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_BUFFER_LIST) {
+        GstBufferList* list = gst_buffer_list_make_writable(GST_PAD_PROBE_INFO_BUFFER_LIST(info));
+        for (guint k = 0; k < gst_buffer_list_length(list); ++k)
+            move(gst_buffer_list_get_writable(list, k));
+        GST_PAD_PROBE_INFO_DATA(info) = list;
+    }
+    return GST_PAD_PROBE_OK;
+}
+
 void dropElements(std::vector<GstElement*>& row) {
     for (GstElement* element : row) {
         if (element && !GST_OBJECT_PARENT(element))
@@ -456,6 +513,11 @@ HRESULT buildGroup(const GroupPlan& plan, size_t index, PlainFrontEnd* out, GstE
     gst_object_unref(last);
     gst_element_add_pad(bin, ghost);
     out->groupPads.push_back(GST_PAD(gst_object_ref(ghost)));
+    gst_pad_add_probe(
+        ghost,
+        static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM |
+                                     GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST),
+        countFromPartStart, new PartClock, [](gpointer p) { delete static_cast<PartClock*>(p); });
     if (kind == MediaMajorType::Audio)
         gst_pad_add_probe(ghost, GST_PAD_PROBE_TYPE_BUFFER, endSoundAt,
                           new GstClockTime(ToClock(source.Stop() - source.Start())),
