@@ -6,7 +6,7 @@
 #include "media/ErrorText.h"
 #include "media/encoders/FilterGraphImpl.h"
 #include "media/playback/ProgramStreamSeek.h"
-#include "media/timeline/DecoderCopies.h"
+#include "media/timeline/ConversionDecoders.h"
 #include "media/timeline/OutputChain.h"
 #include "media/timeline/PlainFrontEnd.h"
 #include "media/timeline/RgbConvertElement.h"
@@ -141,7 +141,7 @@ HRESULT RenderEngine::ConnectFrontEnd() {
     if (!impl.pipeline)
         return RecordError(E_FAIL, QStringLiteral("The conversion graph cannot be made."));
     WatchProgramStreamSeeks(impl.pipeline);
-    AvoidDoubleDecoderCopies(impl.pipeline);
+    TuneConversionDecoders(impl.pipeline);
     Build build;
     HRESULT hr = S_FALSE;
     if (!alwaysEditingServices_ && SuitsPlainFrontEnd(*timeline_)) {

@@ -1,6 +1,8 @@
-#include "media/timeline/DecoderCopies.h"
+#include "media/timeline/ConversionDecoders.h"
 
+#include <algorithm>
 #include <cstring>
+#include <thread>
 
 namespace orvelin::media {
 
@@ -13,13 +15,18 @@ void onDeepElementAdded(GstBin*, GstBin*, GstElement* element, gpointer) {
     const gchar* klass = gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_KLASS);
     if (!klass || !std::strstr(klass, "Video"))
         return;
-    if (g_object_class_find_property(G_OBJECT_GET_CLASS(element), "direct-rendering"))
+    GObjectClass* type = G_OBJECT_GET_CLASS(element);
+    if (g_object_class_find_property(type, "direct-rendering"))
         g_object_set(element, "direct-rendering", FALSE, nullptr);
+    if (g_object_class_find_property(type, "max-threads")) {
+        const int threads = std::max(1, static_cast<int>(std::thread::hardware_concurrency()) / 2);
+        g_object_set(element, "max-threads", threads, nullptr);
+    }
 }
 
 } // namespace
 
-void AvoidDoubleDecoderCopies(GstElement* pipeline) {
+void TuneConversionDecoders(GstElement* pipeline) {
     if (pipeline && GST_IS_BIN(pipeline))
         g_signal_connect(pipeline, "deep-element-added", G_CALLBACK(onDeepElementAdded), nullptr);
 }
