@@ -285,18 +285,28 @@ HRESULT LinkGroupOutput(FilterGraph::Impl& graph, int32_t group, GstElement* com
             chain.push_back(element);
         return element != nullptr;
     };
-    if (!add("queue"))
-        return RecordError(REGDB_E_CLASSNOTREG, missing.arg(QStringLiteral("queue")));
-    // Two pictures are enough to keep the encoder busy while the timeline
-    // makes the next ones (more only add memory: 6 MB each at 1080p); the
-    // default (10 MB) holds dozens of raw frames.
-    if (video)
-        g_object_set(chain.back(), "max-size-buffers", 2u, "max-size-bytes", 0u, "max-size-time",
-                     static_cast<guint64>(0), nullptr);
     // The group's RGB goes back to 4:2:0 for an encoder that takes it by the
     // program's own converter (a packaged compressor's converter then has
     // nothing left to do); any other format by videoconvert.
     const bool toI420 = video && compressor && takesI420(findEncoder(compressor));
+    // The queue hands the pictures over to the encoder's thread. Two are
+    // enough to keep the encoder busy while the timeline makes the next ones
+    // (the default, 10 MB, holds dozens of raw frames). Where they go back
+    // to 4:2:0, the queue stands after that conversion: the group's RGB is
+    // made and undone on one thread, and only the smaller pictures wait (at
+    // 1080p, 3 MB each instead of 6).
+    auto addQueue = [&] {
+        if (!add("queue"))
+            return false;
+        if (video)
+            g_object_set(chain.back(), "max-size-buffers", 2u, "max-size-bytes", 0u,
+                         "max-size-time", static_cast<guint64>(0), nullptr);
+        return true;
+    };
+    const bool queueLast = toI420;
+    if (!queueLast && !addQueue())
+        return RecordError(REGDB_E_CLASSNOTREG, missing.arg(QStringLiteral("queue")));
+    const size_t conversionAt = chain.size();
     if (!packaged || toI420) {
         const char* converters[] = {video ? (toI420 ? kRgbConvertFactory : "videoconvert")
                                           : "audioconvert",
@@ -340,7 +350,8 @@ HRESULT LinkGroupOutput(FilterGraph::Impl& graph, int32_t group, GstElement* com
         if (!crop)
             return RecordError(REGDB_E_CLASSNOTREG, missing.arg(QStringLiteral("videocrop")));
         g_object_set(crop, "right", branch.width % 2, "bottom", branch.height % 2, nullptr);
-        chain.insert(chain.begin() + 1, crop); // before the colour conversion
+        chain.insert(chain.begin() + static_cast<std::ptrdiff_t>(conversionAt),
+                     crop); // before the colour conversion
         writtenWidth -= branch.width % 2;
         writtenHeight -= branch.height % 2;
     }
@@ -351,6 +362,8 @@ HRESULT LinkGroupOutput(FilterGraph::Impl& graph, int32_t group, GstElement* com
         g_object_set(chain.back(), "caps", caps, nullptr);
         gst_caps_unref(caps);
     }
+    if (queueLast && !addQueue())
+        return RecordError(REGDB_E_CLASSNOTREG, missing.arg(QStringLiteral("queue")));
     if (video && compressor &&
         (muxFactory == QLatin1String("avimux") || muxFactory == QLatin1String("mp4mux")))
         withoutReordering(findEncoder(compressor));
