@@ -7,6 +7,7 @@
 #include "media/playback/StreamStart.h"
 #include "media/playback/VideoPlacement.h"
 #include "media/timeline/ClipFacts.h"
+#include "media/timeline/EditingServicesLibrary.h"
 
 #include <QFileInfo>
 #include <algorithm>
@@ -333,10 +334,17 @@ HRESULT Builder::AddTransition(const TimelineTransition& transition,
 
 } // namespace
 
-bool StartEditingServices() {
+bool StartEditingServices(QString* why) {
     static std::once_flag once;
     static bool started = false;
-    std::call_once(once, [] { started = ges_init(); });
+    static QString failure;
+    std::call_once(once, [] {
+        started = OpenEditingServicesLibrary(&failure) && ges_init();
+        if (!started && failure.isEmpty())
+            failure = QStringLiteral("they do not start");
+    });
+    if (!started && why)
+        *why = failure;
     return started;
 }
 
@@ -344,9 +352,10 @@ HRESULT BuildGesFrontEnd(const Timeline& model, GesFrontEnd* frontEnd) {
     if (!frontEnd)
         return E_POINTER;
     *frontEnd = GesFrontEnd{};
-    if (!StartEditingServices())
-        return RecordError(REGDB_E_CLASSNOTREG,
-                           QStringLiteral("The GStreamer editing services cannot be started."));
+    if (QString why; !StartEditingServices(&why))
+        return RecordError(
+            REGDB_E_CLASSNOTREG,
+            QStringLiteral("The GStreamer editing services cannot be started: %1").arg(why));
     Builder builder(*frontEnd);
     const HRESULT hr = builder.Run(model);
     if (Failed(hr))

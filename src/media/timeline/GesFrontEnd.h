@@ -31,9 +31,10 @@ struct GesFrontEnd {
     std::vector<std::string> groupColorimetry;
 };
 
-// Starts the editing services once per process, on the thread that renders
-// timelines; false when they cannot start.
-bool StartEditingServices();
+// Opens and starts the editing services once per process, on the thread
+// that renders timelines; false, with the reason in `why`, when they cannot
+// start.
+bool StartEditingServices(QString* why = nullptr);
 
 // Builds `frontEnd` from `model`. On failure nothing is left behind and the
 // reason is recorded for the result (GetErrorText).
