@@ -103,41 +103,6 @@ TEST(ConvertSources, TwoSoundTracksConvertWithTheFirstOne) {
     EXPECT_NEAR(out.pitch, 440.0, 20.0);
 }
 
-namespace {
-
-// A copy of a Matroska file of `tracks` tracks in which only the `keep`-th
-// (counting from 0) is marked to be played by default. The multiplexer writes no
-// mark, which means "default" for every track; the name element of every
-// other track (53 6E, a few bytes) gives way to a "not default" mark
-// (88 81 00) and a void element filling the rest.
-QString MarkOnlyDefault(const QString& source, int tracks, int keep, const QString& target) {
-    QFile in(source);
-    if (!in.open(QIODevice::ReadOnly))
-        return {};
-    QByteArray bytes = in.readAll();
-    const QByteArray name("\x53\x6e", 2);
-    int track = 0;
-    for (qsizetype at = bytes.indexOf(name); at >= 0 && track < tracks;
-         at = bytes.indexOf(name, at + 2), ++track) {
-        const int size = static_cast<unsigned char>(bytes[at + 2]) & 0x7f;
-        if (!(static_cast<unsigned char>(bytes[at + 2]) & 0x80) || size < 3)
-            return {};
-        if (track == keep)
-            continue;
-        QByteArray mark("\x88\x81\x00", 3);
-        mark += char(0xEC);
-        mark += char(0x80 | (size - 2));
-        mark += QByteArray(size - 2, '\0');
-        bytes.replace(at, 3 + size, mark);
-    }
-    QFile out(target);
-    if (track < tracks || !out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size())
-        return {};
-    return target;
-}
-
-} // namespace
-
 TEST(ConvertSources, SoundTrackMarkedDefaultIsTheOneConverted) {
     Sources& s = Sources::Get();
     const QString plain = TwoToneSource();

@@ -460,42 +460,6 @@ TEST(RenderPaths, OtherShapesAreCroppedAndLetterboxedAlike) {
     }
 }
 
-namespace {
-
-// A copy of a Matroska file of `tracks` tracks in which only track `keep`
-// (counting from 0) is marked to be played by default. The multiplexer
-// marks none, which counts as "default" for each; every other track's name
-// element (53 6E, a few bytes) makes way for a "not default" flag (88 81 00)
-// and a void element over the rest.
-QString MarkDefaultTrack(const QString& source, int tracks, int keep, const QString& target) {
-    QFile in(source);
-    if (!in.open(QIODevice::ReadOnly))
-        return {};
-    QByteArray bytes = in.readAll();
-    const QByteArray nameId("\x53\x6e", 2);
-    int track = 0;
-    for (qsizetype at = bytes.indexOf(nameId); at >= 0 && track < tracks;
-         at = bytes.indexOf(nameId, at + 2), ++track) {
-        const auto sizeByte = static_cast<unsigned char>(bytes[at + 2]);
-        const int size = sizeByte & 0x7f;
-        if (!(sizeByte & 0x80) || size < 3)
-            return {};
-        if (track == keep)
-            continue;
-        QByteArray replaced("\x88\x81\x00", 3);
-        replaced += char(0xEC);
-        replaced += char(0x80 | (size - 2));
-        replaced += QByteArray(size - 2, '\0');
-        bytes.replace(at, 3 + size, replaced);
-    }
-    QFile out(target);
-    if (track < tracks || !out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size())
-        return {};
-    return target;
-}
-
-} // namespace
-
 // Of two sound tracks (440 Hz, then 1000 Hz), both ways play the first, or
 // the one the container marks as default.
 TEST(RenderPaths, TheSameOfTwoSoundTracksIsPlayed) {
@@ -510,7 +474,7 @@ TEST(RenderPaths, TheSameOfTwoSoundTracksIsPlayed) {
                                     Sources::Tone(2.0, "vorbisenc", 1000) + "! mux. ");
     ASSERT_FALSE(both.isEmpty());
     // Tracks: 0 the pictures, 1 the 440 Hz sound, 2 the 1000 Hz sound.
-    const QString second = MarkDefaultTrack(both, 3, 2, s.Path("second-default.mkv"));
+    const QString second = MarkOnlyDefault(both, 3, 2, s.Path("second-default.mkv"));
     ASSERT_FALSE(second.isEmpty());
     ASSERT_EQ(Discover(second).audioStreams, 2);
     for (const auto& [file, pitch] : {std::pair{both, 440.0}, std::pair{second, 1000.0}}) {

@@ -73,4 +73,11 @@ bool OverwriteTail(const QString& path, qint64 keepBytes);
 // `seed` after the first `keepBytes` bytes (a file damaged here and there).
 bool OverwriteSpots(const QString& path, qint64 keepBytes, int count, int length, quint32 seed);
 
+// A copy of a Matroska file of `tracks` tracks in which only the `keep`-th
+// (counting from 0) is marked to be played by default. The multiplexer writes no
+// mark, which means "default" for every track; the name element of every
+// other track (53 6E, a few bytes) gives way to a "not default" mark
+// (88 81 00) and a void element filling the rest.
+QString MarkOnlyDefault(const QString& source, int tracks, int keep, const QString& target);
+
 } // namespace orvelin::test
