@@ -10,6 +10,7 @@
 #include "media/timeline/ClipFacts.h"
 
 #include <QFileInfo>
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -20,6 +21,36 @@ namespace {
 
 // A local file that the discoverer cannot read within this time is damaged.
 constexpr GstClockTime kDiscoverTimeout = 20 * GST_SECOND;
+
+// Compressed sound is read from this long before the part: a decoder that
+// starts cold gives nothing for its first frames (an MP3 frame can lean on
+// the one before it), and the part would begin with silence. What comes
+// before the part is cut off by the group's mixer.
+constexpr GstClockTime kSoundLeadIn = 300 * GST_MSECOND;
+
+// The decoded sound is read from before the part (see kSoundLeadIn); its
+// segment is made to start at the part, so that what lies before falls
+// outside it.
+GstPadProbeReturn startSegmentAt(GstPad*, GstPadProbeInfo* info, gpointer data) {
+    GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+    if (!event || GST_EVENT_TYPE(event) != GST_EVENT_SEGMENT)
+        return GST_PAD_PROBE_OK;
+    const GstClockTime partStart = *static_cast<GstClockTime*>(data);
+    const GstSegment* given = nullptr;
+    gst_event_parse_segment(event, &given);
+    if (given->format != GST_FORMAT_TIME || given->start >= partStart || given->rate <= 0.0)
+        return GST_PAD_PROBE_OK;
+    GstSegment moved;
+    gst_segment_copy_into(given, &moved);
+    moved.time += partStart - moved.start;
+    moved.start = partStart;
+    moved.position = std::max<guint64>(moved.position, partStart);
+    GstEvent* replaced = gst_event_new_segment(&moved);
+    gst_event_set_seqnum(replaced, gst_event_get_seqnum(event));
+    gst_event_unref(event);
+    GST_PAD_PROBE_INFO_DATA(info) = replaced;
+    return GST_PAD_PROBE_OK;
+}
 
 // One group's clip: the decoder of its file, the stream of it that is
 // played, and the chain that turns that stream into the group's format. The
@@ -118,6 +149,10 @@ void ClipFeed::OnPadAdded(GstPad* pad) {
                                                                     GST_PAD_PROBE_TYPE_BUFFER |
                                                                     GST_PAD_PROBE_TYPE_BUFFER_LIST),
                                        holdData, nullptr, nullptr);
+            if (kind_ == MediaMajorType::Audio && start_ > 0)
+                gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, startSegmentAt,
+                                  new GstClockTime(start_),
+                                  [](gpointer p) { delete static_cast<GstClockTime*>(p); });
             if (watch_)
                 WatchDecodedPad(watch_, pad);
             return;
@@ -163,10 +198,13 @@ void ClipFeed::Start() {
         std::lock_guard lock(mutex_);
         chosen = GST_PAD(gst_object_ref(chosen_));
     }
+    const GstClockTime readFrom = kind_ == MediaMajorType::Audio
+                                      ? (start_ > kSoundLeadIn ? start_ - kSoundLeadIn : 0)
+                                      : start_;
     GstEvent* seek =
         gst_event_new_seek(1.0, GST_FORMAT_TIME,
                            static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
-                           GST_SEEK_TYPE_SET, start_, GST_SEEK_TYPE_SET, stop_);
+                           GST_SEEK_TYPE_SET, readFrom, GST_SEEK_TYPE_SET, stop_);
     const bool seeked = gst_pad_send_event(chosen, seek);
     const bool linked = seeked && gst_pad_link(chosen, chainSink_) == GST_PAD_LINK_OK;
     {
