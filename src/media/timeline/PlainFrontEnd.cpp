@@ -310,24 +310,35 @@ std::vector<GstElement*> soundRow(const TimelineGroup& group, const GroupMediaTy
 
 // The mixer goes on to the end of the last decoded block, which can reach
 // past the clip's part; the rest is cut off.
-GstPadProbeReturn endSoundAt(GstPad* pad, GstPadProbeInfo* info, gpointer data) {
-    const GstClockTime limit = *static_cast<GstClockTime*>(data);
-    GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
-    GstEvent* event = gst_pad_get_sticky_event(pad, GST_EVENT_SEGMENT, 0);
-    GstCaps* caps = gst_pad_get_current_caps(pad);
-    GstAudioInfo format;
-    const bool known = event && caps && gst_audio_info_from_caps(&format, caps);
-    GstSegment segment;
-    if (event) {
-        const GstSegment* given = nullptr;
-        gst_event_parse_segment(event, &given);
-        gst_segment_copy_into(given, &segment);
-        gst_event_unref(event);
-    }
-    if (caps)
-        gst_caps_unref(caps);
-    if (!known || !GST_BUFFER_PTS_IS_VALID(buffer) || segment.format != GST_FORMAT_TIME)
+struct SoundEnd {
+    GstClockTime limit = 0; // running time
+    GstSegment segment{};
+    bool haveSegment = false;
+    GstAudioInfo format{};
+    bool haveFormat = false;
+};
+
+GstPadProbeReturn endSoundAt(GstPad*, GstPadProbeInfo* info, gpointer data) {
+    auto& end = *static_cast<SoundEnd*>(data);
+    if (GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM) {
+        GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+        if (GST_EVENT_TYPE(event) == GST_EVENT_SEGMENT) {
+            gst_event_copy_segment(event, &end.segment);
+            end.haveSegment = end.segment.format == GST_FORMAT_TIME;
+        } else if (GST_EVENT_TYPE(event) == GST_EVENT_CAPS) {
+            GstCaps* caps = nullptr;
+            gst_event_parse_caps(event, &caps);
+            end.haveFormat = caps && gst_audio_info_from_caps(&end.format, caps) &&
+                             end.format.bpf > 0 && end.format.rate > 0;
+        }
         return GST_PAD_PROBE_OK;
+    }
+    GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+    if (!end.haveSegment || !end.haveFormat || !buffer || !GST_BUFFER_PTS_IS_VALID(buffer))
+        return GST_PAD_PROBE_OK;
+    const GstSegment& segment = end.segment;
+    const GstAudioInfo& format = end.format;
+    const GstClockTime limit = end.limit;
     const guint64 start =
         gst_segment_to_running_time(&segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer));
     if (!GST_CLOCK_TIME_IS_VALID(start))
@@ -557,9 +568,11 @@ HRESULT buildGroup(const GroupPlan& plan, size_t index, PlainFrontEnd* out, GstE
                                      GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST),
         countFromPartStart, new PartClock, [](gpointer p) { delete static_cast<PartClock*>(p); });
     if (kind == MediaMajorType::Audio)
-        gst_pad_add_probe(ghost, GST_PAD_PROBE_TYPE_BUFFER, endSoundAt,
-                          new GstClockTime(ToClock(source.Stop() - source.Start())),
-                          [](gpointer p) { delete static_cast<GstClockTime*>(p); });
+        gst_pad_add_probe(ghost,
+                          static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER |
+                                                       GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
+                          endSoundAt, new SoundEnd{ToClock(source.Stop() - source.Start())},
+                          [](gpointer p) { delete static_cast<SoundEnd*>(p); });
 
     // The clip's part on the file's own clock (MPEG streams start late).
     REFERENCE_TIME mediaStart = 0;
