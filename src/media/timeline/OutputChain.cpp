@@ -370,7 +370,11 @@ HRESULT LinkGroupOutput(FilterGraph::Impl& graph, int32_t group, GstElement* com
         withoutReordering(findEncoder(compressor));
     if (compressor) {
         chain.push_back(compressor);
-        if (!packaged) {
+        // AVI stores a sound stream that no parser has framed as constant
+        // bit rate at its first frame's rate: variable-rate MP3 then plays
+        // out of step in libav players. Framed, it is stored a frame per
+        // chunk, which every player times right.
+        if (!packaged || (!video && muxFactory == QLatin1String("avimux"))) {
             if (const char* parser = parserFor(compressor); parser && !add(parser))
                 return RecordError(REGDB_E_CLASSNOTREG, missing.arg(QLatin1String(parser)));
         }

@@ -6,6 +6,7 @@
 
 #include "media/ErrorText.h"
 #include "media/encoders/CompressorRecipes.h"
+#include "media/wmprofile/AsfStreamRepairs.h"
 #include "media/wmprofile/AsfWriterElement.h"
 
 #include <gst/gst.h>
@@ -154,6 +155,9 @@ static void orvelin_asf_writer_init(OrvelinAsfWriter* writer) {
     if (!writer->mux)
         return;
     gst_bin_add(GST_BIN(writer), writer->mux);
+    guint packetSize = 0;
+    g_object_get(writer->mux, "packet-size", &packetSize, nullptr);
+    orvelin::media::RepairPartialPackets(writer->mux, packetSize);
     GstPad* src = gst_element_get_static_pad(writer->mux, "src");
     gst_element_add_pad(GST_ELEMENT(writer), gst_ghost_pad_new("src", src));
     gst_object_unref(src);
@@ -198,6 +202,53 @@ int32_t AudioEncoderBitrate(const WMCodec& codec, const WaveFormatEx& wave, uint
 void SetCaps(GstElement* capsfilter, GstCaps* caps) {
     g_object_set(capsfilter, "caps", caps, nullptr);
     gst_caps_unref(caps);
+}
+
+// The picture format the video encoder is given: the profile's size, and
+// the rate of the pictures coming in where its whole part is the profile's
+// rate (a profile holds whole frames per second: 29.97 is written at
+// 30000/1001, not 29), else the profile's rate.
+struct VideoFormat {
+    GstElement* capsfilter;
+    int width;
+    int height;
+    int wholeRate;
+};
+
+void SetVideoCaps(const VideoFormat& format, int rateNum, int rateDen) {
+    SetCaps(format.capsfilter,
+            gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "I420", "width", G_TYPE_INT,
+                                format.width, "height", G_TYPE_INT, format.height, "framerate",
+                                GST_TYPE_FRACTION, rateNum, rateDen, "pixel-aspect-ratio",
+                                GST_TYPE_FRACTION, 1, 1, nullptr));
+}
+
+GstPadProbeReturn OnVideoCaps(GstPad*, GstPadProbeInfo* info, gpointer data) {
+    GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+    if (GST_EVENT_TYPE(event) != GST_EVENT_CAPS)
+        return GST_PAD_PROBE_OK;
+    const auto* format = static_cast<const VideoFormat*>(data);
+    GstCaps* caps = nullptr;
+    gst_event_parse_caps(event, &caps);
+    int num = 0;
+    int den = 0;
+    const GstStructure* s = caps ? gst_caps_get_structure(caps, 0) : nullptr;
+    if (s && gst_structure_get_fraction(s, "framerate", &num, &den) && num > 0 && den > 0 &&
+        num / den == format->wholeRate)
+        SetVideoCaps(*format, num, den);
+    else
+        SetVideoCaps(*format, format->wholeRate, 1);
+    return GST_PAD_PROBE_OK;
+}
+
+void KeepFractionalRate(GstElement* first, GstElement* capsfilter, int width, int height,
+                        int wholeRate) {
+    auto* format = new VideoFormat{capsfilter, width, height, wholeRate};
+    SetVideoCaps(*format, wholeRate, 1);
+    GstPad* sink = gst_element_get_static_pad(first, "sink");
+    gst_pad_add_probe(sink, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, OnVideoCaps, format,
+                      [](gpointer data) { delete static_cast<VideoFormat*>(data); });
+    gst_object_unref(sink);
 }
 
 class AsfWriterConfig : public ConfigAsfWriter {
@@ -265,11 +316,7 @@ HRESULT AsfWriterConfig::AddStream(const WMStreamConfig& config, int index) {
             if (!add(factory))
                 return fail(REGDB_E_CLASSNOTREG, missing.arg(QLatin1String(factory)));
         }
-        SetCaps(stream.elements.back(),
-                gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "I420", "width",
-                                    G_TYPE_INT, width, "height", G_TYPE_INT, height, "framerate",
-                                    GST_TYPE_FRACTION, fps, 1, "pixel-aspect-ratio",
-                                    GST_TYPE_FRACTION, 1, 1, nullptr));
+        KeepFractionalRate(stream.elements.front(), stream.elements.back(), width, height, fps);
         encoder = add(codec->encoder.c_str());
         if (!encoder)
             return fail(REGDB_E_CLASSNOTREG, missing.arg(QString::fromStdString(codec->encoder)));
@@ -308,6 +355,11 @@ HRESULT AsfWriterConfig::AddStream(const WMStreamConfig& config, int index) {
                 gst_caps_new_simple("audio/x-raw", "rate", G_TYPE_INT,
                                     static_cast<int>(wave.samplesPerSec), "channels", G_TYPE_INT,
                                     static_cast<int>(wave.channels), nullptr));
+        if (g_str_has_prefix(codec->encoder.c_str(), "avenc_wmav")) {
+            GstPad* raw = gst_element_get_static_pad(stream.elements.back(), "src");
+            TakeOffWmaPriming(raw);
+            gst_object_unref(raw);
+        }
         encoder = add(codec->encoder.c_str());
         if (!encoder)
             return fail(REGDB_E_CLASSNOTREG, missing.arg(QString::fromStdString(codec->encoder)));
