@@ -328,3 +328,110 @@ TEST(ConvertSources, TurnedPhoneVideoIsProbedAndWrittenStandingAndFillsItsFrame)
         EXPECT_EQ(Bright(f, right ? 62 : 1, right ? 1 : 94), true) << "reaches the frame's edge";
     }
 }
+
+namespace {
+
+// What ffprobe (or ffmpeg) prints for `args`.
+QString Ff(const QString& program, const QStringList& args) {
+    QProcess process;
+    process.start(program, args);
+    if (!process.waitForFinished(60000))
+        process.kill();
+    return QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError());
+}
+
+// One field of one stream, as ffprobe tells it ("v:0", "width").
+QString Probe(const QString& path, const QString& stream, const QString& entry) {
+    return Ff("ffprobe", {"-v", "error", "-select_streams", stream, "-show_entries",
+                          "stream=" + entry, "-of", "default=nw=1:nk=1", path})
+        .section('\n', 0, 0)
+        .trimmed();
+}
+
+// Where one stream's last packet ends, in seconds from the file's start.
+double StreamEnd(const QString& path, const QString& stream) {
+    double end = 0.0;
+    const QString packets =
+        Ff("ffprobe", {"-v", "error", "-select_streams", stream, "-show_entries",
+                       "packet=pts_time,duration_time", "-of", "csv=p=0", path});
+    for (const QString& line : packets.split('\n', Qt::SkipEmptyParts)) {
+        const QStringList fields = line.split(',');
+        if (fields.size() == 2)
+            end = std::max(end, fields[0].toDouble() + fields[1].toDouble());
+    }
+    return end;
+}
+
+} // namespace
+
+// A DVD title as ffmpeg writes it (first picture at 0.54 s, first pack at
+// 0.535 s, 16:9 in 352×288 pixels): it opens with its real length and
+// converts from its first picture to its last, at its own size and shape.
+TEST(ConvertSources, LateDvdTitleConvertsWholeFromItsFirstPictureWithItsShape) {
+    Sources& s = Sources::Get();
+    s.NumberedSource(75, 352, 288, "25/1"); // the numbered pictures
+    const QString source = s.Path("late.vob");
+    if (!QFile::exists(source))
+        Ff("ffmpeg", {"-nostdin",   "-y",      "-loglevel", "error",
+                      "-framerate", "25",      "-i",        s.Path("frames-352x288-75/%05d.png"),
+                      "-f",         "lavfi",   "-i",        "sine=f=440:sample_rate=48000",
+                      "-t",         "3",       "-target",   "pal-dvd",
+                      "-s",         "352x288", "-aspect",   "16:9",
+                      "-b:v",       "1500k",   source});
+    ASSERT_EQ(Probe(source, "v:0", "start_time"), "0.540000");
+    ASSERT_EQ(Probe(source, "v:0", "sample_aspect_ratio"), "16:11");
+
+    Job job(source, kContainerMkv, "late-vob.mkv");
+    ASSERT_TRUE(job.opened);
+    EXPECT_NEAR(double(job.probedLength) / kSecond, 3.0, 0.05);
+    EXPECT_EQ(job.host.state.trimEnd, 3 * kSecond);
+    job.UseCompressors("x264enc", "vorbisenc");
+    ASSERT_TRUE(job.Run());
+    const QString out = job.Output();
+    EXPECT_NEAR(StreamEnd(out, "v:0"), 3.0, 0.05);
+    EXPECT_NEAR(StreamEnd(out, "a:0"), 3.0, 0.05);
+    // Stored as the source is, shown 16:9, with no bars.
+    EXPECT_EQ(Probe(out, "v:0", "width") + "x" + Probe(out, "v:0", "height"), "352x288");
+    EXPECT_EQ(Probe(out, "v:0", "display_aspect_ratio"), "16:9");
+    const std::vector<QImage> frames = Frames(out, job.env.TempPath("frames"));
+    ASSERT_EQ(frames.size(), 75u);
+    EXPECT_EQ(FrameNumber(frames.front()), 0);
+    EXPECT_EQ(FrameNumber(frames.back()), 74);
+    EXPECT_GT(qGray(frames.front().pixel(176, 285)), 100) << "no bar below the picture";
+}
+
+// Interlaced H.264 in a transport stream whose clock starts at 3600 s: the
+// whole clip opens and converts, and what is written is progressive.
+TEST(ConvertSources, InterlacedTransportStreamIsWrittenWholeAndProgressive) {
+    Sources& s = Sources::Get();
+    const QString source = s.Make(
+        "interlaced.ts",
+        "videotestsrc num-buffers=150 pattern=ball ! video/x-raw,width=320,height=256,"
+        "framerate=50/1 ! interlace field-pattern=1:1 top-field-first=true ! "
+        "video/x-raw,format=I420 ! x264enc "
+        "interlaced=true speed-preset=ultrafast key-int-max=25 ! h264parse ! queue ! mpegtsmux "
+        "name=mux ! filesink location=@OUT@ " +
+            Sources::Tone(3.0, "avenc_mp2", 440, 48000) + "! mux. ");
+    ASSERT_FALSE(source.isEmpty());
+    ASSERT_EQ(Probe(source, "v:0", "field_order"), "tt");
+
+    Job job(source, kContainerMkv, "interlaced.mkv");
+    ASSERT_TRUE(job.opened);
+    EXPECT_NEAR(double(job.probedLength) / kSecond, 3.0, 0.05);
+    job.UseCompressors("x264enc", "vorbisenc");
+    ASSERT_TRUE(job.Run());
+    const QString out = job.Output();
+    EXPECT_NEAR(StreamEnd(out, "v:0"), 3.0, 0.05);
+    EXPECT_NEAR(StreamEnd(out, "a:0"), 3.0, 0.05);
+    // ffmpeg's field detector: "Single frame detection: TFF: 0 BFF: 0
+    // Progressive: n Undetermined: m".
+    const QString idet =
+        Ff("ffmpeg", {"-nostdin", "-i", out, "-vf", "idet", "-an", "-f", "null", "-"});
+    const QRegularExpressionMatch counts =
+        QRegularExpression(
+            R"(Single frame detection: TFF:\s*(\d+) BFF:\s*(\d+) Progressive:\s*(\d+))")
+            .match(idet);
+    ASSERT_TRUE(counts.hasMatch()) << idet.toStdString();
+    EXPECT_LE(counts.captured(1).toInt() + counts.captured(2).toInt(), 2);
+    EXPECT_GT(counts.captured(3).toInt(), 40);
+}

@@ -4,6 +4,7 @@
 #include "media/core/PipelineActivity.h"
 #include "media/playback/FrameMailbox.h"
 #include "media/playback/MediaScan.h"
+#include "media/playback/MpegTimeStamps.h"
 #include "media/playback/PlaybackBus.h"
 #include "media/playback/PlaybackErrors.h"
 #include "media/playback/PlaybackFileCheck.h"
@@ -121,8 +122,8 @@ HRESULT GstPlaybackGraph::RenderFile(const QString& path, bool withDisplay,
     // clock, which positions and seeks are counted from.
     gint64 first = 0;
     streamStart_ = 0;
-    if (IsTransportStream(path) && gst_element_query_position(pipeline_, GST_FORMAT_TIME, &first) &&
-        first > 0)
+    if ((IsTransportStream(path) || IsProgramStream(path)) &&
+        gst_element_query_position(pipeline_, GST_FORMAT_TIME, &first) && first > 0)
         streamStart_ = toUnits(first);
     NoteStreamStart(path, streamStart_);
     path_ = path;
@@ -289,6 +290,7 @@ void GstPlaybackGraph::Teardown(bool wait) {
     countedPeriod_ = -1.0;
     scan_.reset();
     duration_ = -1;
+    mpegSpan_ = 0;
     lastPosition_ = seekTarget_ = 0;
     streamStart_ = 0;
     seekIssued_ = false;
@@ -365,6 +367,16 @@ HRESULT GstPlaybackGraph::GetDuration(REFERENCE_TIME* duration) {
             duration_ = -1;
         }
     }
+    if (duration_ < 0 && mpegSpan_ == 0) {
+        // MPEG streams: from the first picture to the end of the last, not
+        // the demultiplexer's estimate from the bit rate.
+        mpegSpan_ = -1;
+        if (hasVideo_ && fpsNum_ > 0 && fpsDen_ > 0 && fpsNum_ <= kHighestFrameRate * fpsDen_)
+            mpegSpan_ = MpegPictureSpan(
+                path_, gint64(gst_util_uint64_scale(GST_SECOND, fpsDen_, guint64(fpsNum_))));
+    }
+    if (duration_ < 0 && mpegSpan_ > 0)
+        duration_ = toUnits(mpegSpan_);
     if (duration_ < 0) {
         gint64 length = 0;
         if (gst_element_query_duration(pipeline_, GST_FORMAT_TIME, &length) && length >= 0)

@@ -90,6 +90,9 @@ private:
     std::unique_ptr<MediaScan> scan_;
     double countedPeriod_ = -1.0; // frame period found by counting, once asked
     REFERENCE_TIME duration_ = -1;
+    // The length of an MPEG stream's pictures by their own time stamps;
+    // 0 until looked for, -1 when not told so.
+    int64_t mpegSpan_ = 0;
     REFERENCE_TIME lastPosition_ = 0;
     REFERENCE_TIME seekTarget_ = 0;
     // The file's time stamp of its first frame; positions count from it.

@@ -1,5 +1,7 @@
 #include "media/playback/StreamStart.h"
 
+#include "media/playback/MpegTimeStamps.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
@@ -62,7 +64,7 @@ REFERENCE_TIME StreamStartOf(const QString& path) {
             found->second.modified == info.lastModified())
             return found->second.start;
     }
-    if (!IsTransportStream(path))
+    if (!IsTransportStream(path) && !IsProgramStream(path))
         return 0;
     std::unique_ptr<PlaybackGraph> graph = PlaybackGraph::Create();
     if (!graph || Failed(graph->RenderFile(path, false)))

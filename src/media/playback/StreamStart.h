@@ -7,14 +7,14 @@
 namespace orvelin::media {
 
 // Where the pictures of a file start on its own clock. MPEG program and
-// transport streams carry time stamps that start late (0.1 to 0.7 s, or
+// transport streams carry time stamps that start late (0.1 to 1.5 s, or
 // anywhere after a cut), and GStreamer's positions and seeks count on that
 // clock; the program counts from the first frame. Playback graphs note what
 // they found when a file opens; a file not yet opened is opened for it.
-// Only transport streams (.ts, .m2ts) are counted so: the program stream
-// demultiplexer counts its places from the first frame by itself (its seeks
-// are helped to land on the asked picture, see ProgramStreamSeek.h), so
-// program streams keep 0.
+// The program stream demultiplexer counts from the first frame by itself
+// when its first pack's clock is the first frame's time stamp (its seeks are
+// helped to land on the asked picture, see ProgramStreamSeek.h): such
+// streams keep 0. Other files start at 0.
 REFERENCE_TIME StreamStartOf(const QString& path);
 // A file that begins with MPEG transport packets (188 bytes, or 192 with
 // the time code of .m2ts).

@@ -123,6 +123,7 @@ StreamFacts ReadStreamFacts(GstDiscovererInfo* info, const QString& path, bool f
         facts.video.height = static_cast<int>(gst_discoverer_video_info_get_height(v));
         facts.video.parNum = static_cast<int>(gst_discoverer_video_info_get_par_num(v));
         facts.video.parDen = static_cast<int>(gst_discoverer_video_info_get_par_denom(v));
+        facts.video.interlaced = gst_discoverer_video_info_is_interlaced(v);
         facts.video.colorimetry =
             colorimetryOf(GST_DISCOVERER_STREAM_INFO(v), facts.video.width, facts.video.height);
         if (rotatedQuarter(GST_DISCOVERER_STREAM_INFO(v))) {
@@ -138,7 +139,8 @@ StreamFacts ReadStreamFacts(GstDiscovererInfo* info, const QString& path, bool f
 // Video is composed in 4:2:0: scaling a source and converting it to RGB in
 // the same pass costs several times what scaling in 4:2:0 and converting
 // the result once does.
-GstCaps* GroupTrackCaps(const TimelineGroup& group, const GroupMediaType& type) {
+GstCaps* GroupTrackCaps(const TimelineGroup& group, const GroupMediaType& type, int parNum,
+                        int parDen) {
     if (type.majortype == MediaMajorType::Video) {
         const BitmapInfoHeader& bmi = type.videoInfo->bmiHeader;
         int num = 0;
@@ -147,7 +149,8 @@ GstCaps* GroupTrackCaps(const TimelineGroup& group, const GroupMediaType& type) 
         return gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "I420", "width",
                                    G_TYPE_INT, bmi.biWidth, "height", G_TYPE_INT,
                                    std::abs(bmi.biHeight), "framerate", GST_TYPE_FRACTION, num, den,
-                                   "pixel-aspect-ratio", GST_TYPE_FRACTION, 1, 1, nullptr);
+                                   "pixel-aspect-ratio", GST_TYPE_FRACTION, std::max(1, parNum),
+                                   std::max(1, parDen), nullptr);
     }
     return gst_caps_new_simple("audio/x-raw", "format", G_TYPE_STRING, "S16LE", "rate", G_TYPE_INT,
                                kAudioRate, "channels", G_TYPE_INT, kAudioChannels, "layout",

@@ -34,6 +34,8 @@ struct VideoFacts {
     int height = 0;
     int parNum = 1;
     int parDen = 1;
+    // Interlaced or mixed (some frames interlaced).
+    bool interlaced = false;
     std::string colorimetry;
 };
 
@@ -54,9 +56,10 @@ struct StreamFacts {
 StreamFacts ReadStreamFacts(GstDiscovererInfo* info, const QString& path, bool forSound);
 
 // The format of a group's track: 4:2:0 pictures at the group's size and
-// rate (the render engine turns them into the group's RGB), or 16-bit
-// stereo sound at 44.1 kHz.
-GstCaps* GroupTrackCaps(const TimelineGroup& group, const GroupMediaType& type);
+// rate with pixels of `parNum`/`parDen` (the render engine turns them into
+// the group's RGB), or 16-bit stereo sound at 44.1 kHz.
+GstCaps* GroupTrackCaps(const TimelineGroup& group, const GroupMediaType& type, int parNum = 1,
+                        int parDen = 1);
 
 // One output frame of `group` (1/25 s for sound), the rounding allowed when
 // a clip reaches the end of its file.

@@ -259,17 +259,41 @@ GstElement* capsFilter(GstCaps* caps) {
     return filter;
 }
 
-// The elements that fit a decoded picture into the group's frame: turned
-// as its tags say, scaled to its place by the stretch mode, bordered or
-// cropped to the frame, at the group's rate.
+// The elements that fit a decoded picture into the group's frame: woven
+// fields made whole pictures, turned as its tags say, scaled to its place by
+// the stretch mode, bordered or cropped to the frame, at the group's rate.
 std::vector<GstElement*> videoRow(const TimelineGroup& group, const GroupMediaType& type,
                                   const VideoFacts& video, int32_t stretchMode) {
     const BitmapInfoHeader& bmi = type.videoInfo->bmiHeader;
     const int outWidth = bmi.biWidth;
     const int outHeight = std::abs(bmi.biHeight);
-    const PlacementRect rect = PlaceSource(video.width, video.height, video.parNum, video.parDen,
-                                           outWidth, outHeight, stretchMode);
+    // Written at the size it is stored in, a picture of other than square
+    // pixels keeps them: the same picture with the same shape, as the
+    // pixel aspect the file carries tells players.
+    const bool keepsPixels = video.width == outWidth && video.height == outHeight &&
+                             video.parNum > 0 && video.parDen > 0 && video.parNum != video.parDen;
+    const int parNum = keepsPixels ? video.parNum : 1;
+    const int parDen = keepsPixels ? video.parDen : 1;
+    const PlacementRect rect = keepsPixels
+                                   ? PlacementRect{0, 0, outWidth, outHeight}
+                                   : PlaceSource(video.width, video.height, video.parNum,
+                                                 video.parDen, outWidth, outHeight, stretchMode);
     std::vector<GstElement*> row;
+    if (video.interlaced) {
+        // Each field becomes a picture of its own (yadif: the missing lines
+        // from both neighbours in space and time), before anything scales
+        // the lines together; the rate change then picks whole pictures at
+        // the field rate. Frames marked progressive in a mixed stream pass
+        // as they are.
+        // (In a format it takes: 4:2:0 and the like pass untouched.)
+        row.push_back(make("videoconvert"));
+        GstElement* fields = make("deinterlace");
+        if (fields) {
+            gst_util_set_object_arg(G_OBJECT(fields), "method", "yadif");
+            gst_util_set_object_arg(G_OBJECT(fields), "fields", "all");
+        }
+        row.push_back(fields);
+    }
     GstElement* turn = make("videoflip");
     if (turn)
         g_object_set(turn, "video-direction", GST_VIDEO_ORIENTATION_AUTO, nullptr);
@@ -281,9 +305,10 @@ std::vector<GstElement*> videoRow(const TimelineGroup& group, const GroupMediaTy
     if (scale)
         gst_util_set_object_arg(G_OBJECT(scale), "method", "catrom");
     row.push_back(scale);
-    row.push_back(capsFilter(gst_caps_new_simple(
-        "video/x-raw", "format", G_TYPE_STRING, "I420", "width", G_TYPE_INT, rect.width, "height",
-        G_TYPE_INT, rect.height, "pixel-aspect-ratio", GST_TYPE_FRACTION, 1, 1, nullptr)));
+    row.push_back(capsFilter(gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "I420",
+                                                 "width", G_TYPE_INT, rect.width, "height",
+                                                 G_TYPE_INT, rect.height, "pixel-aspect-ratio",
+                                                 GST_TYPE_FRACTION, parNum, parDen, nullptr)));
     if (rect != PlacementRect{0, 0, outWidth, outHeight}) {
         // Positive sides cut, negative ones add black.
         GstElement* box = make("videobox");
@@ -294,7 +319,7 @@ std::vector<GstElement*> videoRow(const TimelineGroup& group, const GroupMediaTy
         row.push_back(box);
     }
     row.push_back(make("videorate"));
-    row.push_back(capsFilter(GroupTrackCaps(group, type)));
+    row.push_back(capsFilter(GroupTrackCaps(group, type, parNum, parDen)));
     return row;
 }
 
