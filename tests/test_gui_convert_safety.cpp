@@ -3,6 +3,8 @@
 // clicks that arrive while a job is being set up, stored settings that
 // cannot work, and sources that are damaged.
 #include "app/SettingsStore.h"
+#include "app/exe/ConverterApp.h"
+#include "convert/ConversionController.h"
 #include "mainwnd/ControlIds.h"
 #include "mainwnd/MainDialog.h"
 #include "options/CompressorCatalog.h"
@@ -17,12 +19,14 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QMimeData>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QUrl>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <unistd.h>
 
 using namespace orvelin;
@@ -187,7 +191,7 @@ QByteArray ReadText(const QString& path) {
 TEST_F(GuiConvertSafetyTest, UnusableStoredSettingsAreRefusedBeforeAnythingIsTouched) {
     const QString source = SmallClip("safety-settings.mkv");
     const QString output = dir_.filePath("kept.mkv");
-    for (const char* rate : {"abc", "nan", "inf", "1e309", "-25", "0"}) {
+    for (const char* rate : {"abc", "nan", "inf", "1e309", "-25", "0", "0.001", "0.99"}) {
         env_.settings->WriteInt("Settings", "OutputFrameRateIndex", 6);
         env_.settings->WriteString("Settings", "OutputFrameRate", rate);
         OpenAndShow(source, output);
@@ -197,8 +201,10 @@ TEST_F(GuiConvertSafetyTest, UnusableStoredSettingsAreRefusedBeforeAnythingIsTou
         Click(IDC_BUTTON_CONVERT);
         EXPECT_EQ(dialog_->State().converting, 0) << rate;
         ASSERT_EQ(env_.ui.Messages().size(), 1u) << rate << " " << Messages().toStdString();
-        EXPECT_TRUE(env_.ui.Messages().front().text.contains("frame rate"))
-            << Messages().toStdString();
+        const bool large = QByteArray(rate) == "inf" || QByteArray(rate) == "1e309";
+        EXPECT_TRUE(env_.ui.Messages().front().text.startsWith(
+            large ? "The frame rate is too large!" : "The frame rate is too small!"))
+            << rate << " " << Messages().toStdString();
         EXPECT_EQ(ReadText(output), "keep me") << rate;
         EXPECT_FALSE(Status().startsWith("Done")) << Status().toStdString();
         dialog_.reset();
@@ -220,6 +226,17 @@ TEST_F(GuiConvertSafetyTest, UnusableStoredSettingsAreRefusedBeforeAnythingIsTou
     }
 }
 
+// A stored output name that names no file gives the default name, never a
+// hidden file of the extension alone.
+TEST_F(GuiConvertSafetyTest, AnEmptyOutputNameGivesTheDefaultName) {
+    for (const char* name : {"", "   ", ".mkv", "/tmp/"}) {
+        env_.settings->WriteString("Settings", "OutputName", name);
+        MainDialog dialog(*env_.context);
+        EXPECT_EQ(QFileInfo(dialog.State().output.outputPath).fileName(), "output.mkv") << name;
+        EXPECT_TRUE(QFileInfo(dialog.State().output.outputPath).isAbsolute()) << name;
+    }
+}
+
 // The old output goes only when the new one is written: a conversion that
 // cannot be made leaves it as it was, and no partial file behind.
 TEST_F(GuiConvertSafetyTest, AFailedConversionKeepsThePreviousOutput) {
@@ -238,4 +255,139 @@ TEST_F(GuiConvertSafetyTest, AFailedConversionKeepsThePreviousOutput) {
     EXPECT_EQ(ReadText(output), "the previous output");
     EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"previous.dsm"});
     EXPECT_TRUE(dialog_->Control(IDC_BUTTON_OPEN_VIDEO)->isEnabled());
+}
+
+namespace {
+QStringList HiddenFiles(const QString& folder) {
+    return QDir(folder).entryList(QStringList{".*"}, QDir::Files | QDir::Hidden);
+}
+} // namespace
+
+// A source named like the file a job writes first (left by a program that
+// ended, then opened): it is read, never written or removed, while a partial
+// file nobody writes any more goes.
+TEST_F(GuiConvertSafetyTest, ASourceNamedLikeAPartialFileIsNeverRemoved) {
+    const QString clip = SmallClip("safety-partial.mkv");
+    for (const QString name : {".clip.orvelin-partial.mkv", ".clip.orvelin-partial-Ab12Cd.mkv"}) {
+        SCOPED_TRACE(name.toStdString());
+        const QString source = dir_.filePath(name);
+        ASSERT_TRUE(QFile::copy(clip, source));
+        const QByteArray before = Hash(source);
+        const QString stale = dir_.filePath(".clip.orvelin-partial-zzzzzz.mkv");
+        WriteText(stale, "left by a program that ended");
+        const QString output = dir_.filePath("clip.mkv");
+        OpenAndShow(source, output);
+        env_.ui.Clear();
+        env_.ui.messageAnswers = {IdYes};
+        Click(IDC_BUTTON_CONVERT);
+        ASSERT_EQ(dialog_->State().converting, 1) << Messages().toStdString();
+        ASSERT_TRUE(WaitUntilIdle(120));
+        EXPECT_TRUE(Status().startsWith("Done")) << Status().toStdString();
+        EXPECT_EQ(Hash(source), before);
+        EXPECT_NEAR(Discover(output).durationSeconds, 2.0, 0.1);
+        EXPECT_EQ(HiddenFiles(dir_.path()), QStringList{name});
+        dialog_.reset();
+        QFile::remove(source);
+        QFile::remove(output);
+    }
+}
+
+// Two windows on one output: the second job is refused at Convert, naming
+// the file, before anything is asked or touched; the first ends with its own
+// file, and then the output is free again.
+TEST_F(GuiConvertSafetyTest, ASecondJobOnTheSameOutputIsRefused) {
+    const QString source = SmallClip("safety-two.mkv", 30.0);
+    const QString output = dir_.filePath("shared.mkv");
+    OpenAndShow(source, output);
+    MainDialog second(*env_.context);
+    second.show();
+    env_.ui.fileAnswers.push_back(source);
+    qobject_cast<QAbstractButton*>(second.Control(IDC_BUTTON_OPEN_VIDEO))->click();
+    ASSERT_EQ(second.State().itemCount, 1);
+    env_.ui.Clear();
+    env_.ui.messageAnswers = {IdYes};
+    Click(IDC_BUTTON_CONVERT);
+    ASSERT_EQ(dialog_->State().converting, 1) << Messages().toStdString();
+
+    const QStringList hidden = HiddenFiles(dir_.path());
+    env_.ui.Clear();
+    env_.ui.messageAnswers = {IdYes, IdYes};
+    qobject_cast<QAbstractButton*>(second.Control(IDC_BUTTON_CONVERT))->click();
+    EXPECT_EQ(second.State().converting, 0);
+    ASSERT_EQ(env_.ui.Messages().size(), 1u) << Messages().toStdString();
+    EXPECT_TRUE(env_.ui.Messages().front().text.contains(output + " is being written by another"))
+        << Messages().toStdString();
+    EXPECT_EQ(HiddenFiles(dir_.path()), hidden);
+    ASSERT_EQ(dialog_->State().converting, 1) << "the first job ended too soon";
+
+    Click(IDC_BUTTON_CONVERT); // Stop: what is converted so far is kept
+    EXPECT_TRUE(Status().startsWith("Done")) << Status().toStdString();
+    EXPECT_TRUE(Discover(output).ok);
+    EXPECT_EQ(HiddenFiles(dir_.path()), QStringList{});
+    // Free again: the second window's job starts.
+    env_.ui.Clear();
+    env_.ui.messageAnswers = {IdYes, IdYes};
+    qobject_cast<QAbstractButton*>(second.Control(IDC_BUTTON_CONVERT))->click();
+    ASSERT_EQ(second.State().converting, 1) << Messages().toStdString();
+    qobject_cast<QAbstractButton*>(second.Control(IDC_BUTTON_CONVERT))->click();
+    EXPECT_EQ(second.State().converting, 0);
+    EXPECT_EQ(HiddenFiles(dir_.path()), QStringList{});
+}
+
+// The output's folder renamed while the job runs: the finished file cannot
+// take its name, and is neither lost nor left hidden; the end says where it
+// is.
+TEST_F(GuiConvertSafetyTest, AFinishedFileThatCannotTakeItsNameIsKeptAndNamed) {
+    ASSERT_TRUE(QDir(dir_.path()).mkdir("films"));
+    const QString output = dir_.filePath("films/out.mkv");
+    OpenAndShow(SmallClip("safety-moved.mkv", 3.0), output);
+    env_.ui.Clear();
+    env_.ui.messageAnswers = {IdYes};
+    Click(IDC_BUTTON_CONVERT);
+    ASSERT_EQ(dialog_->State().converting, 1) << Messages().toStdString();
+    ASSERT_TRUE(QDir(dir_.path()).rename("films", "moved"));
+    ASSERT_TRUE(WaitUntilIdle(120));
+    const QString kept = dir_.filePath("moved/out.mkv");
+    EXPECT_FALSE(Status().startsWith("Done")) << Status().toStdString();
+    EXPECT_TRUE(Status().contains("kept as " + kept)) << Status().toStdString();
+    EXPECT_TRUE(Messages().contains("kept as " + kept)) << Messages().toStdString();
+    EXPECT_NEAR(Discover(kept).durationSeconds, 3.0, 0.1);
+    EXPECT_EQ(HiddenFiles(dir_.filePath("moved")), QStringList{});
+}
+
+// SIGTERM while a job runs: the program ends the job as Stop does - the part
+// converted so far takes the output's name and plays - closes, and says so
+// by its exit code; nothing hidden is left behind.
+TEST_F(GuiConvertSafetyTest, ATerminationSignalEndsTheJobAsStopAndExits) {
+    MediaSpec long_clip;
+    long_clip.width = 96;
+    long_clip.height = 64;
+    long_clip.seconds = 30.0;
+    const QString source = SharedMedia("safety-signal.mkv", long_clip);
+    const QString output = dir_.filePath("signalled.mkv");
+    env_.settings->WriteString("Settings", "OutputName", output);
+    ConverterApp app(env_.ui);
+    app.SetLanguageBaseFolder(env_.TempPath("no-packs"));
+    app.SetFileToOpen(source);
+    double progressAtSignal = -1;
+    app.SetOnMainWindowShown([&](MainDialog& window) {
+        env_.ui.messageAnswers = {IdYes};
+        qobject_cast<QAbstractButton*>(window.Control(IDC_BUTTON_CONVERT))->click();
+        auto* timer = new QTimer(&window);
+        QObject::connect(timer, &QTimer::timeout, &window, [&window, timer, &progressAtSignal] {
+            if (window.Conversion().ProgressPercent() < 5)
+                return;
+            timer->stop();
+            progressAtSignal = window.Conversion().ProgressPercent();
+            ::raise(SIGTERM);
+        });
+        timer->start(20);
+    });
+    EXPECT_EQ(app.Run(), 128 + SIGTERM);
+    ASSERT_GT(progressAtSignal, 0) << Messages().toStdString();
+    const MediaFacts facts = Discover(output);
+    ASSERT_TRUE(facts.ok) << facts.raw.toStdString();
+    EXPECT_GT(facts.durationSeconds, 0.5);
+    EXPECT_LT(facts.durationSeconds, 29.0);
+    EXPECT_EQ(HiddenFiles(dir_.path()), QStringList{});
 }

@@ -11,11 +11,9 @@
 #include "media/ErrorText.h"
 #include "media/PipelineRelease.h"
 
-#include <QFile>
+#include <QStringList>
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
-#include <system_error>
 #include <utility>
 
 namespace orvelin {
@@ -148,13 +146,24 @@ void ConversionController::OnConvertClicked() {
         ui.FrameworkMessageBox(owner, OutputIsSourceText(out.outputPath));
         return;
     }
+    // Another job writing the same file, in this window, another one or
+    // another copy of the program, is refused before anything is asked.
+    if (QString refusal; !outputFiles_.Claim(out.outputPath, &refusal)) {
+        ui.FrameworkMessageBox(owner, refusal);
+        return;
+    }
     bool replace = false;
-    if (!ConfirmReplace(&replace))
+    if (!ConfirmReplace(&replace)) {
+        outputFiles_.Release();
         return;
+    }
     AskFrameRate();
-    if (!ConfirmNoCompressor())
+    if (!ConfirmNoCompressor()) {
+        outputFiles_.Release();
         return;
+    }
     if (!UsableFrameRate(out.outputFrameRate)) {
+        outputFiles_.Release();
         ui.FrameworkMessageBox(owner, UnusableFrameRateText(out.outputFrameRate));
         return;
     }
@@ -164,7 +173,7 @@ void ConversionController::OnConvertClicked() {
 }
 
 bool ConversionController::UsableFrameRate(double rate) {
-    return std::isfinite(rate) && rate > 0.0 && rate <= 1000.0;
+    return rate >= kLowestFrameRate && rate <= kHighestFrameRate;
 }
 
 const QString* ConversionController::OutputSource() const {
@@ -189,12 +198,23 @@ void ConversionController::StartJob() {
     host_.BlockCommands(true);
     files_ = RunFiles{};
     files_.output = state.output.outputPath;
-    files_.partial = PartialOutputPath(files_.output);
     for (const std::vector<ClipEntry>* list : {&state.items, &state.music}) {
-        for (const ClipEntry& entry : *list)
-            files_.sources.emplace_back(entry.path, StampOf(entry.path));
+        for (const ClipEntry& entry : *list) {
+            const FileStamp stamp = StampOf(entry.path);
+            files_.sources.emplace_back(entry.path, stamp);
+            if (stamp.valid)
+                files_.ids.push_back(FileId{stamp.device, stamp.inode});
+        }
     }
-    RemoveFile(files_.partial); // left by a program that did not end
+    if (QString error; !outputFiles_.CreatePartial(files_.ids, &error)) {
+        outputFiles_.Release();
+        files_ = RunFiles{};
+        settingUp_ = false;
+        host_.BlockCommands(false);
+        host_.Ui().FrameworkMessageBox(host_.OwnerWidget(), error);
+        return;
+    }
+    files_.partial = outputFiles_.Partial();
     job_.writePath = files_.partial;
     TimelineBuilder timelineBuilder(state, host_.Ui(), host_.OwnerWidget());
     timelineBuilder.CreateTimeline(&job_.timeline);
@@ -206,7 +226,8 @@ void ConversionController::StartJob() {
     graphBuilder.RenderTimelineToFile(job_.timeline);
     if (state.converting == 0) {
         job_.Discard(); // the build failed and has said why
-        RemoveFile(files_.partial);
+        outputFiles_.Discard(files_.ids);
+        outputFiles_.Release();
         files_ = RunFiles{};
     }
     settingUp_ = false;
@@ -219,41 +240,43 @@ void ConversionController::StartJob() {
     }
 }
 
-void ConversionController::RemoveFile(const QString& path) {
-    if (path.isEmpty())
-        return;
-    std::error_code ignored;
-    std::filesystem::remove(std::filesystem::path(QFile::encodeName(path).toStdString()), ignored);
-}
-
-QString ConversionController::FinishFiles(bool keep) {
+ConversionController::FileEnd ConversionController::FinishFiles(bool keep) {
     const RunFiles files = std::exchange(files_, RunFiles{});
+    FileEnd end;
     if (files.partial.isEmpty())
-        return {};
-    // A source that changed under the job (cut short, written to, replaced)
-    // gave data the job cannot vouch for.
+        return end;
+    // A source that was cut short, written to or replaced under the job
+    // gave data the job cannot vouch for. One that was only removed or
+    // renamed was read to the end all the same: its data stays while it is
+    // open.
     QString changed;
     for (const auto& [path, stamp] : files.sources) {
-        if (StampOf(path) != stamp) {
+        const FileStamp now = StampOf(path);
+        if (now.valid && now != stamp) {
             changed = path;
             break;
         }
     }
     if (!keep) {
-        RemoveFile(files.partial);
-        return changed.isEmpty() ? QString() : SourceChangedText(changed, false);
+        outputFiles_.Discard(files.ids);
+        outputFiles_.Release();
+        end.failure = changed.isEmpty() ? QString() : SourceChangedText(changed, false);
+        return end;
     }
-    // The finished file replaces the old output in one step.
-    std::error_code error;
-    std::filesystem::rename(std::filesystem::path(QFile::encodeName(files.partial).toStdString()),
-                            std::filesystem::path(QFile::encodeName(files.output).toStdString()),
-                            error);
-    if (error) {
-        RemoveFile(files.partial);
-        return QStringLiteral("%1 cannot be written: %2")
-            .arg(files.output, QString::fromLocal8Bit(error.message()));
+    const OutputFiles::Placed placed = outputFiles_.Commit(files.ids);
+    outputFiles_.Release();
+    if (!placed.inPlace && placed.keptAs.isEmpty()) {
+        end.failure = QStringLiteral("%1 cannot be written: %2").arg(files.output, placed.reason);
+        return end;
     }
-    return changed.isEmpty() ? QString() : SourceChangedText(changed, true);
+    QStringList warnings;
+    if (!changed.isEmpty())
+        warnings << SourceChangedText(changed, true);
+    if (!placed.inPlace)
+        warnings << KeptElsewhereText(files.output, placed.reason, placed.keptAs);
+    end.writtenAs = placed.inPlace ? files.output : placed.keptAs;
+    end.warning = warnings.join(QLatin1Char(' '));
+    return end;
 }
 
 void ConversionController::EnterRunningState() {
@@ -314,7 +337,8 @@ void ConversionController::ShowEnd(JobOutcome outcome, const QString& statusText
                                    const QString& message) {
     host_.SetStatusText(statusText);
     host_.ConversionEnded(outcome, statusText);
-    if (!message.isEmpty())
+    lastEndText_ = statusText;
+    if (!message.isEmpty() && !quietEnd_)
         host_.Ui().FrameworkMessageBox(host_.OwnerWidget(), message, MsgButtons::Ok,
                                        outcome == JobOutcome::Failed ? MsgIcon::Error
                                                                      : MsgIcon::Warning);
@@ -327,13 +351,20 @@ HRESULT ConversionController::StopConversion() {
     return S_OK;
 }
 
+QString ConversionController::StopForExit() {
+    if (settingUp_ || !Converting())
+        return {};
+    quietEnd_ = true;
+    EndRun(false);
+    quietEnd_ = false;
+    return lastEndText_;
+}
+
 void ConversionController::EndRun(bool completed) {
     const OutputSettings& out = host_.State().output;
     // The Done line states the size written, which an encoder of 4:2:0
     // pictures may have made even.
     const bool known = writtenWidth_ > 0 && writtenHeight_ > 0;
-    const QString done = DoneText(out.outputPath, known ? writtenWidth_ : out.outputWidth,
-                                  known ? writtenHeight_ : out.outputHeight);
     // How far the sources were read is asked before the graph goes; a job
     // the user stopped ends early on purpose.
     const QString damage = completed && job_.mediaControl
@@ -341,11 +372,22 @@ void ConversionController::EndRun(bool completed) {
                                : QString();
     TearDownJob();
     // A stopped job keeps what it wrote so far.
-    const QString problem = FinishFiles(true);
-    if (!problem.isEmpty())
-        ShowEnd(JobOutcome::Failed, FailedText(problem), problem);
-    else if (!damage.isEmpty())
-        ShowEnd(JobOutcome::Warning, damage + QLatin1Char(' ') + done, damage);
+    const FileEnd files = FinishFiles(true);
+    if (!files.failure.isEmpty()) {
+        ShowEnd(JobOutcome::Failed, FailedText(files.failure), files.failure);
+        return;
+    }
+    QStringList warnings;
+    for (const QString& text : {files.warning, damage}) {
+        if (!text.isEmpty())
+            warnings << text;
+    }
+    const QString warning = warnings.join(QLatin1Char(' '));
+    const QString done = DoneText(files.writtenAs.isEmpty() ? out.outputPath : files.writtenAs,
+                                  known ? writtenWidth_ : out.outputWidth,
+                                  known ? writtenHeight_ : out.outputHeight);
+    if (!warning.isEmpty())
+        ShowEnd(JobOutcome::Warning, warning + QLatin1Char(' ') + done, warning);
     else
         ShowEnd(JobOutcome::Done, done, {});
 }
@@ -367,7 +409,7 @@ HRESULT ConversionController::OnGraphNotify() {
             TearDownJob();
             // A failed file is no output; a source that changed under the job
             // explains the error best.
-            if (const QString changed = FinishFiles(false); !changed.isEmpty())
+            if (const QString changed = FinishFiles(false).failure; !changed.isEmpty())
                 text = changed + QStringLiteral(" (") + text + QLatin1Char(')');
             ShowEnd(JobOutcome::Failed, FailedText(text), text);
             last = event.hr;

@@ -3,6 +3,7 @@
 #include "convert/ConversionJob.h"
 #include "convert/ConvertHost.h"
 #include "convert/ConvertSupport.h"
+#include "convert/OutputFiles.h"
 #include "convert/WindowsMediaStep.h"
 #include "media/MediaPlatform.h"
 #include "media/RenderEngine.h"
@@ -33,6 +34,10 @@ public:
     // the controls come back and the status line shows "Done", or what went
     // wrong with the file.
     media::HRESULT StopConversion();
+    // Ends the running job as Stop does, for a program that is about to
+    // end: no message box is shown. Answers the status line; empty when no
+    // job ran.
+    QString StopForExit();
     // A timer tick; 1112 advances the elapsed time.
     void OnTimer(int timerId);
     // Drains the graph's events: completion ends the job; an error ends it
@@ -81,17 +86,25 @@ private:
     static bool UsableFrameRate(double rate);
     // The clip or music entry that is the output file itself, or nullptr.
     const QString* OutputSource() const;
-    static void RemoveFile(const QString& path);
+    // How the job's files ended.
+    struct FileEnd {
+        // Why nothing was written (the old output stays); empty otherwise.
+        QString failure;
+        // What the user must know about the written file: a source that
+        // changed while it was read, a file kept under another name.
+        QString warning;
+        // Where the written file is.
+        QString writtenAs;
+    };
     // The end of the job's files: the written file replaces the output
-    // (`keep`) or is removed. Answers what went wrong (the output could not
-    // be put in place, a source changed while it was read), empty when
-    // nothing.
-    QString FinishFiles(bool keep);
+    // (`keep`) or is removed, and the output is let go.
+    FileEnd FinishFiles(bool keep);
 
     struct RunFiles {
         QString output;
         QString partial;
         std::vector<std::pair<QString, FileStamp>> sources;
+        std::vector<FileId> ids; // the sources, never written or removed
     };
 
     ConvertHost& host_;
@@ -106,7 +119,11 @@ private:
     std::shared_ptr<media::RenderEngine> previewEngine_;
     std::shared_ptr<media::FilterGraph> previewGraph_;
     RunFiles files_;
+    OutputFiles outputFiles_;
     bool settingUp_ = false;
+    // The end of a job shows no message box (the program is ending).
+    bool quietEnd_ = false;
+    QString lastEndText_;
 };
 
 } // namespace orvelin

@@ -39,14 +39,6 @@ bool SameFile(const QString& a, const QString& b) {
     return sa.valid && sb.valid && sa.device == sb.device && sa.inode == sb.inode;
 }
 
-QString PartialOutputPath(const QString& outputPath) {
-    const QFileInfo info(outputPath);
-    // The extension stays last: some multiplexers are chosen by it.
-    const QString suffix = info.suffix().isEmpty() ? QString() : QLatin1Char('.') + info.suffix();
-    return info.path() + QStringLiteral("/.") + info.completeBaseName() +
-           QStringLiteral(".orvelin-partial") + suffix;
-}
-
 FileStamp StampOf(const QString& path) {
     FileStamp stamp;
     struct stat st {};
@@ -145,11 +137,15 @@ QString OutputIsSourceText(const QString& outputPath) {
 }
 
 QString UnusableFrameRateText(double rate) {
-    const QString shown =
-        std::isfinite(rate) ? QString::number(rate, 'g', 12) : QStringLiteral("not a number");
-    return QStringLiteral("The output frame rate (%1) cannot be used. Please choose a frame rate "
-                          "above 0 and up to 1000 in Options.")
-        .arg(shown);
+    if (rate > kHighestFrameRate)
+        return QStringLiteral("The frame rate is too large! The largest frame rate is %1.")
+            .arg(kHighestFrameRate);
+    return QStringLiteral("The frame rate is too small!");
+}
+
+QString KeptElsewhereText(const QString& outputPath, const QString& reason, const QString& keptAs) {
+    return QStringLiteral("The converted file cannot be saved as %1 (%2). It is kept as %3.")
+        .arg(outputPath, reason, keptAs);
 }
 
 QString UnsupportedContainerText(int32_t outputFormat) {

@@ -27,9 +27,10 @@ bool FileExists(const QString& path);
 // links are followed (a symbolic link, a hard link, "dir/../name").
 bool SameFile(const QString& a, const QString& b);
 
-// The output path's folder-mate that a conversion writes first; it replaces
-// the output once it can be written.
-QString PartialOutputPath(const QString& outputPath);
+// The frame rates a conversion writes: fewer than one picture a second
+// makes a file of stills, more than 1000 no player shows.
+constexpr double kLowestFrameRate = 1.0;
+constexpr double kHighestFrameRate = 1000.0;
 
 // What identifies a file's contents for the length of a conversion: device,
 // inode, size and time of the last change. Empty (`valid` false) when the
@@ -64,8 +65,12 @@ QString DoneText(const QString& outputPath, int32_t width, int32_t height);
 QString FailedText(const QString& errorText);
 // The refusal of an output that is one of the files being converted.
 QString OutputIsSourceText(const QString& outputPath);
-// The refusal of a frame rate no video can have (stored or probed).
+// The refusal of a frame rate outside kLowestFrameRate..kHighestFrameRate
+// (stored or probed); one that is no number is too small.
 QString UnusableFrameRateText(double rate);
+// The end of a job whose finished file could not take the output's name
+// (`reason`), and is kept as `keptAs`.
+QString KeptElsewhereText(const QString& outputPath, const QString& reason, const QString& keptAs);
 // The refusal of a stored container index that names no container written here.
 QString UnsupportedContainerText(int32_t outputFormat);
 // The end of a job whose source changed while it was read; `kept` tells

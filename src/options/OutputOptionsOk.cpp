@@ -6,6 +6,7 @@
 #include "options/OutputOptionsValues.h"
 
 #include <QComboBox>
+#include <QFileInfo>
 #include <QLineEdit>
 
 namespace orvelin {
@@ -64,6 +65,11 @@ void OutputOptionsDialog::accept() {
     }
 
     settings_.outputPath = Edit(IDC_EDIT_OUTPUT_FILE)->text();
+    // A box that names no file gives the default name, as at start-up.
+    if (QFileInfo(settings_.outputPath.trimmed()).completeBaseName().isEmpty())
+        settings_.outputPath =
+            ApplyFormatExtension(app_.ui, settings_.outputFormat, DefaultOutputName(app_.ui))
+                .value_or(DefaultOutputName(app_.ui));
     save.outputName = settings_.outputPath;
 
     settings_.outputWidth = width;

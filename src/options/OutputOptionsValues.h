@@ -24,9 +24,10 @@ constexpr int kFrameRateCustom = 6;
 // The rate of entries 1 to 5; 0 for any other entry.
 double FrameRatePreset(int entry);
 
-// The smallest rate OK accepts, and the largest one it accepts in the custom
-// box: a larger rate would make the conversion produce frames without end.
-constexpr double kMinFrameRate = 0.001;
+// The smallest rate OK accepts (fewer than one picture a second makes a file
+// of stills), and the largest one it accepts in the custom box: a larger
+// rate would make the conversion produce frames without end.
+constexpr double kMinFrameRate = 1.0;
 constexpr double kMaxCustomFrameRate = 1000.0;
 
 // The largest output width and height OK accepts (after rounding): larger

@@ -4,11 +4,14 @@
 #include "app/UiServices.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 #include <array>
 #include <cctype>
 #include <charconv>
+#include <limits>
+#include <string_view>
 
 namespace orvelin {
 
@@ -92,8 +95,16 @@ double ParseRateText(const QString& text) {
     }
     double value = 0.0;
     const auto result = std::from_chars(p, end, value);
-    if (result.ec != std::errc() && result.ec != std::errc::result_out_of_range)
+    if (result.ec == std::errc::result_out_of_range) {
+        // Too far from 1 for a double: huge unless its exponent is negative.
+        const std::string_view number(p, static_cast<size_t>(result.ptr - p));
+        const size_t exponent = number.find_first_of("eE");
+        const bool tiny = exponent != std::string_view::npos && exponent + 1 < number.size() &&
+                          number[exponent + 1] == '-';
+        value = tiny ? 0.0 : std::numeric_limits<double>::infinity();
+    } else if (result.ec != std::errc()) {
         return 0.0;
+    }
     return negative ? -value : value;
 }
 
@@ -134,7 +145,11 @@ QString LoadOutputName(const SettingsStore& store, UiServices& ui, int32_t outpu
     // The default is worked out first, so its messages appear even when a
     // name is stored.
     const QString fallback = DefaultOutputName(ui);
-    const QString stored = store.GetString(kSettings, QStringLiteral("OutputName"), fallback);
+    QString stored = store.GetString(kSettings, QStringLiteral("OutputName"), fallback);
+    // A name that names no file (empty, a folder, an extension alone) would
+    // write a hidden file of the extension alone.
+    if (QFileInfo(stored.trimmed()).completeBaseName().isEmpty())
+        stored = fallback;
     return ApplyFormatExtension(ui, outputFormat, stored).value_or(QString());
 }
 
