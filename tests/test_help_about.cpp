@@ -1,5 +1,6 @@
 // Help, Homepage and About through the main window, the help pages that ship
 // with the program, and the keyboard on the main window's buttons.
+#include "app/Installation.h"
 #include "controls/DialogUnits.h"
 #include "controls/HyperlinkLabel.h"
 #include "controls/ImageButton.h"
@@ -172,6 +173,20 @@ TEST(Help, OpensTheStartPageAndFollowsLinksBackAndForth) {
     dialog.ShowHelp(program);
     EXPECT_EQ(dialog.Help(), help);
     EXPECT_FALSE(help->BackButton()->isEnabled());
+}
+
+TEST(Help, AnInstalledProgramFindsItsPagesInTheSharedDataFolder) {
+    TestEnv env;
+    const QString data = InstalledDataFolder(env.TempPath("usr/bin"));
+    ASSERT_EQ(data, QDir::cleanPath(env.TempPath("usr/share/orvelin")));
+    ASSERT_TRUE(InstallHelp(data));
+    MainDialog dialog(*env.context);
+    dialog.show();
+    dialog.ShowHelp(env.TempPath("usr/bin"));
+    ASSERT_NE(dialog.Help(), nullptr);
+    EXPECT_TRUE(dialog.Help()->isVisible());
+    EXPECT_EQ(dialog.Help()->CurrentPage().toLocalFile(),
+              QFileInfo(data + "/help/Introduction.htm").absoluteFilePath());
 }
 
 TEST(Help, WithoutPagesNothingIsReportedAndTheLogSaysWhy) {

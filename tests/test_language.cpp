@@ -1,3 +1,4 @@
+#include "app/Installation.h"
 #include "lang/BuiltinStrings.h"
 #include "lang/LanguagePack.h"
 
@@ -45,4 +46,20 @@ TEST(LanguageLookups, BaseFolderPrefersTheParentWithAnEnglishPack) {
     english.close();
     EXPECT_EQ(LanguagePack::FindBaseFolder(dir.filePath("bin")), dir.path());
     EXPECT_EQ(LanguagePack::FindBaseFolder(dir.filePath("bin") + "/"), dir.path());
+}
+
+TEST(LanguageLookups, InstalledProgramFindsItsPacksInTheSharedDataFolder) {
+    QTemporaryDir dir;
+    const QString bin = dir.filePath("usr/bin");
+    QDir(dir.path()).mkpath("usr/bin");
+    const QString data = InstalledDataFolder(bin);
+    EXPECT_EQ(data, dir.filePath("usr/share/orvelin"));
+    QDir().mkpath(data + "/language");
+    QFile english(data + "/language/English.ini");
+    ASSERT_TRUE(english.open(QIODevice::WriteOnly));
+    english.close();
+    EXPECT_EQ(LanguagePack::FindBaseFolder(bin), data);
+    // A language folder beside the program (the build tree) still comes first.
+    QDir(bin).mkpath("language");
+    EXPECT_EQ(LanguagePack::FindBaseFolder(bin), bin);
 }

@@ -1,5 +1,7 @@
 #include "app/DesktopSession.h"
 
+#include "app/Installation.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QVariantMap>
@@ -11,7 +13,9 @@ namespace {
 DesktopSession* g_override = nullptr;
 
 // The application id docks match the signal against: the desktop entry's name.
-const QString kLauncherUri = QStringLiteral("application://orvelin.desktop");
+QString LauncherUri() {
+    return QStringLiteral("application://%1.desktop").arg(ApplicationId());
+}
 
 } // namespace
 
@@ -26,7 +30,7 @@ void DBusDesktopSession::SetProgress(double fraction) {
     const bool visible = fraction >= 0.0;
     properties.insert(QStringLiteral("progress"), visible ? qBound(0.0, fraction, 1.0) : 0.0);
     properties.insert(QStringLiteral("progress-visible"), visible);
-    signal << kLauncherUri << properties;
+    signal << LauncherUri() << properties;
     bus.send(signal);
 }
 
@@ -39,8 +43,9 @@ void DBusDesktopSession::Notify(const QString& summary, const QString& body) {
         QStringLiteral("/org/freedesktop/Notifications"),
         QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
     QVariantMap hints;
-    hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("orvelin"));
-    call << QStringLiteral("Orvelin") << uint(0) << QStringLiteral("orvelin") << summary << body
+    // The desktop entry (without ".desktop") and the theme icon share the id.
+    hints.insert(QStringLiteral("desktop-entry"), ApplicationId());
+    call << QStringLiteral("Orvelin") << uint(0) << ApplicationId() << summary << body
          << QStringList() << hints << int(-1);
     // Fire and forget: no notification service means no notification.
     bus.call(call, QDBus::NoBlock);

@@ -1,6 +1,7 @@
 #include "controls/HyperlinkLabel.h"
 
 #include "app/UiServices.h"
+#include "controls/Theme.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -141,6 +142,14 @@ void HyperlinkLabel::SetColours(const QColor& link, const QColor& visited, const
         UpdateLook();
 }
 
+namespace {
+// The link colours are made for a light window; on a dark one they are
+// lightened until they read.
+QColor ShownColour(const QColor& colour, const QPalette& palette) {
+    return IsDarkPalette(palette) ? ReadableOn(colour, palette.color(QPalette::Window)) : colour;
+}
+} // namespace
+
 QColor HyperlinkLabel::CurrentColour() const {
     if (hovering_)
         return hoverColour_;
@@ -154,7 +163,7 @@ void HyperlinkLabel::UpdateLook() {
     setFont(underlined ? underlineFont_ : normalFont_);
     settingFont_ = false;
     QPalette colours = palette();
-    colours.setColor(QPalette::WindowText, CurrentColour());
+    colours.setColor(QPalette::WindowText, ShownColour(CurrentColour(), colours));
     setPalette(colours);
     update();
 }
@@ -234,6 +243,10 @@ void HyperlinkLabel::changeEvent(QEvent* event) {
         UpdateLook();
         PositionWindow();
     }
+    // A new palette (a dark theme) may need other link colours.
+    if (event->type() == QEvent::PaletteChange && attached_ &&
+        palette().color(QPalette::WindowText) != ShownColour(CurrentColour(), palette()))
+        UpdateLook();
 }
 
 // --------------------------------------------------------------- keyboard

@@ -1,5 +1,6 @@
 #include "lang/LanguagePack.h"
 
+#include "app/Installation.h"
 #include "lang/BuiltinStrings.h"
 #include "lang/LocaleTable.h"
 #include "lang/TextDecoding.h"
@@ -8,6 +9,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <map>
@@ -38,6 +40,14 @@ QString LanguagePack::FindBaseFolder(const QString& programFolder) {
     QFile probe(parent + "/language/English.ini");
     if (probe.open(QIODevice::ReadOnly))
         return parent;
+    // An installed program has no language folder beside it: its packs lie
+    // with its other shared files (PREFIX/share/orvelin for PREFIX/bin).
+    if (!QFileInfo(folder + "/language").isDir()) {
+        const QString installed = InstalledDataFolder(folder);
+        QFile installedProbe(installed + "/language/English.ini");
+        if (installedProbe.open(QIODevice::ReadOnly))
+            return installed;
+    }
     return folder;
 }
 

@@ -40,7 +40,9 @@ public:
     void Attach(SettingsStore* settings, UiServices* ui);
 
     // The folder that holds the "language" folder: the program's parent folder
-    // when it has language/English.ini, else the program's own folder.
+    // when it has language/English.ini, else the program's own folder; an
+    // installed program without a language folder beside it uses its shared
+    // data folder when that has language/English.ini.
     static QString FindBaseFolder();
     static QString FindBaseFolder(const QString& programFolder);
 

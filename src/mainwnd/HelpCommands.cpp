@@ -1,5 +1,6 @@
 // The main window's Help, Homepage and About commands.
 #include "app/AppContext.h"
+#include "app/Installation.h"
 #include "app/UiServices.h"
 #include "mainwnd/AboutDialog.h"
 #include "mainwnd/HelpWindow.h"
@@ -8,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 
 namespace orvelin {
 
@@ -24,9 +26,15 @@ void MainDialog::ShowHelp() {
 void MainDialog::ShowHelp(const QString& programFolder) {
     if (commandsBlocked_)
         return;
-    const QString page =
-        QDir(programFolder)
-            .filePath(QString::fromLatin1(kHelpFolder) + '/' + QString::fromLatin1(kHelpStartPage));
+    const QString startPage =
+        QString::fromLatin1(kHelpFolder) + '/' + QString::fromLatin1(kHelpStartPage);
+    QString page = QDir(programFolder).filePath(startPage);
+    // An installed program keeps its help with its other shared files.
+    if (!QFileInfo(page).isReadable()) {
+        const QString installed = QDir(InstalledDataFolder(programFolder)).filePath(startPage);
+        if (QFileInfo(installed).isReadable())
+            page = installed;
+    }
     if (!help_)
         help_ = new HelpWindow(app_.ui, this);
     // Help reports nothing to the user when it cannot start; the log says why.

@@ -7,6 +7,7 @@
 #include "controls/ImageButton.h"
 #include "controls/Resources.h"
 #include "controls/SeekSlider.h"
+#include "controls/Theme.h"
 #include "convert/ConversionController.h"
 #include "convert/Slideshow.h"
 #include "lang/BuiltinStrings.h"
@@ -474,9 +475,10 @@ void MainDialog::keyPressEvent(QKeyEvent* event) {
 
 void MainDialog::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    // The background bitmap tiled from the top-left corner, copied unchanged.
+    // The background bitmap tiled from the top-left corner; on a dark palette
+    // its pattern is laid over the palette's window colour.
     if (!background_.isNull())
-        painter.drawTiledPixmap(rect(), background_, QPoint(0, 0));
+        painter.drawTiledPixmap(rect(), BackgroundForPalette(background_, palette()), QPoint(0, 0));
     QDialog::paintEvent(event);
 }
 

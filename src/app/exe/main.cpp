@@ -1,13 +1,58 @@
+#include "app/Installation.h"
 #include "app/UiServices.h"
 #include "app/exe/CommandLine.h"
 #include "app/exe/ConverterApp.h"
 #include "controls/Resources.h"
 
 #include <QApplication>
+#include <QByteArray>
+#include <QList>
 #include <QStringList>
 
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
+#include <utility>
+
+namespace {
+
+constexpr const char* kNoDisplay = "orvelin: cannot open a window: no display\n";
+
+// True when Qt would have to find a window system by itself and the
+// environment names none: no platform chosen (QT_QPA_PLATFORM, -platform) and
+// neither an X nor a Wayland display.
+bool NoDisplayNamed(const QStringList& arguments) {
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") ||
+        arguments.contains(QLatin1String("-platform")) ||
+        arguments.contains(QLatin1String("--platform")))
+        return false;
+    return qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+// While the window system starts, its plug-ins' complaints are held back: when
+// no plug-in can open a display Qt ends the process with a fatal message (an
+// abort), which becomes one line and status 1 instead; when one succeeds the
+// held messages are passed on as they came.
+QList<std::pair<QByteArray, QString>> g_heldMessages;
+
+void WindowSystemStartMessages(QtMsgType type, const QMessageLogContext& context,
+                               const QString& text) {
+    if (type == QtFatalMsg && text.contains(QLatin1String("platform plugin"))) {
+        std::fflush(stdout);
+        std::fputs(kNoDisplay, stderr);
+        std::fflush(stderr);
+        std::_Exit(1);
+    }
+    g_heldMessages.append({QByteArray(context.category ? context.category : "default"), text});
+}
+
+void PassOnHeldMessages() {
+    for (const auto& [category, text] : std::as_const(g_heldMessages))
+        QMessageLogger(nullptr, 0, nullptr, category.constData()).warning("%s", qPrintable(text));
+    g_heldMessages.clear();
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     // The command line is read before Qt starts its window system: help,
@@ -32,7 +77,16 @@ int main(int argc, char** argv) {
     case orvelin::CommandLine::Run:
         break;
     }
+    if (NoDisplayNamed(arguments)) {
+        std::fputs(kNoDisplay, stderr);
+        return 1;
+    }
+    // Wayland names the window's application by the desktop entry.
+    QGuiApplication::setDesktopFileName(orvelin::ApplicationId());
+    const QtMessageHandler previousHandler = qInstallMessageHandler(WindowSystemStartMessages);
     QApplication app(argc, argv);
+    qInstallMessageHandler(previousHandler);
+    PassOnHeldMessages();
     QApplication::setApplicationName(orvelin::ApplicationName());
     QApplication::setOrganizationName("ZEVRANT");
     // Numbers are read and printed with a full stop whatever the user's locale.
