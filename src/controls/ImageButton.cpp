@@ -1,6 +1,7 @@
 #include "controls/ImageButton.h"
 
 #include "controls/Resources.h"
+#include "controls/Theme.h"
 #include "media/SoundPlayer.h"
 
 #include <QApplication>
@@ -86,6 +87,7 @@ int ImageButton::SetAlignment(int alignment, bool redraw) {
 
 void ImageButton::DropCachedBackground() {
     cachedBackground_ = QPixmap();
+    cachedBackgroundColour_ = QColor();
 }
 
 QString ImageButton::WrapTooltip(const QString& text, const QFont& font, int maxWidth) {
@@ -153,9 +155,36 @@ void ImageButton::leaveEvent(QEvent* event) {
     LeaveHover();
 }
 
+void ImageButton::focusInEvent(QFocusEvent* event) {
+    QPushButton::focusInEvent(event);
+    switch (event->reason()) {
+    case Qt::TabFocusReason:
+    case Qt::BacktabFocusReason:
+    case Qt::ShortcutFocusReason:
+        keyboardFocus_ = true;
+        break;
+    case Qt::MouseFocusReason:
+    case Qt::PopupFocusReason:
+        keyboardFocus_ = false;
+        break;
+    default:
+        // The window coming back keeps what the focus was.
+        break;
+    }
+    update();
+}
+
 void ImageButton::focusOutEvent(QFocusEvent* event) {
     QPushButton::focusOutEvent(event);
+    // Another window taking the focus for a while keeps how it was reached.
+    if (event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason)
+        keyboardFocus_ = false;
     LeaveHover();
+    update();
+}
+
+bool ImageButton::ShowsFocusFrame() const {
+    return keyboardFocus_ && hasFocus() && isEnabled();
 }
 
 void ImageButton::mouseDoubleClickEvent(QMouseEvent* event) {
@@ -239,6 +268,22 @@ void ImageButton::CaptureBackground() {
         pixels.fill(palette().color(QPalette::Window));
     }
     cachedBackground_ = pixels;
+    cachedBackgroundColour_ = AverageColour(pixels.toImage());
+}
+
+QColor ImageButton::FaceColour() const {
+    if (transparent_ && cachedBackgroundColour_.isValid())
+        return cachedBackgroundColour_;
+    return palette().color(QPalette::Button);
+}
+
+QColor ImageButton::CaptionColour() const {
+    // The palette's button text where it reads on the face; on a background
+    // picture that does not suit the palette, the window's text colour or one
+    // made readable.
+    return FirstReadable(
+        {palette().color(QPalette::ButtonText), palette().color(QPalette::WindowText)},
+        FaceColour());
 }
 
 void ImageButton::paintEvent(QPaintEvent* /*event*/) {
@@ -253,6 +298,10 @@ void ImageButton::paintEvent(QPaintEvent* /*event*/) {
         DrawBackground(painter);
     }
     DrawBorder(painter);
+    // Not the platform's dotted rectangle: a frame in the button's own flat
+    // look, shown only when the focus came from the keyboard.
+    if (ShowsFocusFrame())
+        DrawFocusFrame(painter);
 
     QRect captionArea = rect();
     if (!icon_.isNull())
@@ -262,7 +311,19 @@ void ImageButton::paintEvent(QPaintEvent* /*event*/) {
             captionArea.translate(pressedOffset_);
         DrawCaption(painter, captionArea);
     }
-    // No focus rectangle: the flat look shows the state through its frame.
+}
+
+void ImageButton::DrawFocusFrame(QPainter& painter) {
+    const QColor face = FaceColour();
+    const QColor frame = ReadableOn(palette().color(QPalette::Highlight), face, kShapeContrast);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    QColor wash = frame;
+    wash.setAlpha(36);
+    painter.setPen(QPen(frame, 2.0));
+    painter.setBrush(wash);
+    painter.drawRoundedRect(QRectF(rect()).adjusted(2.5, 2.5, -2.5, -2.5), 4.0, 4.0);
+    painter.restore();
 }
 
 void ImageButton::DrawBackground(QPainter& painter) {
@@ -357,7 +418,7 @@ void ImageButton::DrawCaption(QPainter& painter, const QRect& captionArea) {
                       captionArea.width(), measured.height());
     painter.save();
     if (isEnabled()) {
-        painter.setPen(palette().color(QPalette::ButtonText));
+        painter.setPen(CaptionColour());
         painter.drawText(block, flags, text());
     } else {
         // Embossed: highlight one pixel right and down, shadow in place.

@@ -13,7 +13,8 @@ namespace orvelin {
 
 // The large command buttons of the main window: an icon above the caption on
 // the window's own background, a thin raised frame while hovered and a sunken
-// one while pressed, a hand cursor, a hover sound and a tooltip.
+// one while pressed, a rounded frame in the selection colour while it has
+// the keyboard focus, a hand cursor, a hover sound and a tooltip.
 class ImageButton : public QPushButton {
     Q_OBJECT
 public:
@@ -54,6 +55,11 @@ public:
     // Drops the captured background (done on a system colour change too).
     void DropCachedBackground();
     bool HasCachedBackground() const { return !cachedBackground_.isNull(); }
+    // True while the focus frame is shown: the button has the keyboard focus
+    // and got it from the keyboard (a click gives focus without the frame).
+    bool ShowsFocusFrame() const;
+    // The colour the caption is drawn in now (readable on what lies below).
+    QColor CaptionColour() const;
 
     // `text` broken into lines no wider than `maxWidth` pixels in `font`
     // (at word boundaries where possible), joined with '\n'.
@@ -64,6 +70,7 @@ protected:
     void leaveEvent(QEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void changeEvent(QEvent* event) override;
     bool event(QEvent* event) override;
@@ -73,6 +80,7 @@ protected:
     // Draws the icon and takes its room out of `captionArea`.
     virtual void DrawIcon(QPainter& painter, QRect& captionArea);
     virtual void DrawCaption(QPainter& painter, const QRect& captionArea);
+    virtual void DrawFocusFrame(QPainter& painter);
 
 private:
     void StartHover();
@@ -80,6 +88,9 @@ private:
     void CaptureBackground();
     void OnClicked();
     bool IsPressedLook() const;
+    // The colour behind the button's face (the captured background's average
+    // or the button colour).
+    QColor FaceColour() const;
 
     bool hoverEffects_ = true;
     bool hovering_ = false;
@@ -99,6 +110,8 @@ private:
     QString tooltip_;
     bool tooltipActive_ = false;
     QPixmap cachedBackground_;
+    QColor cachedBackgroundColour_;
+    bool keyboardFocus_ = false;
 };
 
 } // namespace orvelin

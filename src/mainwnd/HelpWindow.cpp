@@ -1,6 +1,7 @@
 #include "mainwnd/HelpWindow.h"
 
 #include "app/UiServices.h"
+#include "controls/ThemedTextBrowser.h"
 
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -29,7 +30,8 @@ HelpWindow::HelpWindow(UiServices& ui, QWidget* parent) : QWidget(parent, Qt::Wi
     back_->setShortcut(QKeySequence::Back);
     forward_->setShortcut(QKeySequence::Forward);
 
-    browser_ = new QTextBrowser(this);
+    // Pages in colours of the palette (a dark style sheet on a dark theme).
+    browser_ = new ThemedTextBrowser(this);
     // Every link comes through FollowLink, so web addresses leave the window.
     browser_->setOpenLinks(false);
     browser_->setOpenExternalLinks(false);

@@ -1,17 +1,24 @@
 #include "options/PropertyEditorDialog.h"
 
 #include "app/UiServices.h"
+#include "options/PropertyEditorDialogKeys.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QFormLayout>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScreen>
 #include <QScrollArea>
 #include <QSpinBox>
+#include <QStyle>
+#include <QToolButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 #include <climits>
 #include <cmath>
@@ -36,42 +43,152 @@ PropertyEditorDialog::PropertyEditorDialog(std::shared_ptr<media::Filter> filter
                                            const QString& caption, UiServices& ui, QWidget* parent)
     : QDialog(parent), filter_(std::move(filter)), ui_(ui) {
     setWindowTitle(caption);
-    auto* form = new QFormLayout;
-    form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+    auto* page = new QWidget;
+    auto* pageLayout = new QVBoxLayout(page);
+    auto makeForm = [] {
+        auto* form = new QFormLayout;
+        form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+        // A row too wide for the window puts its field under the label.
+        form->setRowWrapPolicy(QFormLayout::WrapLongRows);
+        return form;
+    };
+
+    std::vector<FilterProperty> properties;
     if (filter_) {
         snapshot_ = filter_->SerializeState();
-        for (const FilterProperty& p : filter_->Properties()) {
-            Row row;
-            row.name = p.name;
-            QWidget* editor = MakeEditor(p, row);
-            editor->setObjectName(p.name);
-            QString tip = p.blurb;
-            if (!p.defaultValue.isEmpty())
-                tip += (tip.isEmpty() ? QString() : QStringLiteral("\n")) +
-                       tr("Default: %1").arg(p.defaultValue);
-            editor->setToolTip(tip);
-            auto* label = new QLabel(p.name);
-            label->setToolTip(tip);
-            form->addRow(label, editor);
-            row.editor = editor;
-            row.initial = row.text();
-            rows_.push_back(std::move(row));
+        properties = filter_->Properties();
+    }
+    auto find = [&properties](const QString& name) -> const FilterProperty* {
+        for (const FilterProperty& p : properties) {
+            if (p.name == name)
+                return &p;
+        }
+        return nullptr;
+    };
+
+    // The settings that decide the result, under their plain names.
+    if (filter_) {
+        QFormLayout* keyForm = nullptr;
+        for (const KeySetting& key : KeySettingsOf(filter_->FactoryName())) {
+            const FilterProperty* p = find(key.property);
+            if (!p || keyProperties_.contains(p->name))
+                continue;
+            if (!keyForm) {
+                auto* box = new QGroupBox(tr("Main settings"));
+                keyForm = makeForm();
+                box->setLayout(keyForm);
+                pageLayout->addWidget(box);
+            }
+            AddRow(keyForm, *p, key.label);
+            keyProperties_ << p->name;
         }
     }
-    auto* page = new QWidget;
-    page->setLayout(form);
-    auto* scroll = new QScrollArea;
-    scroll->setWidgetResizable(true);
-    scroll->setWidget(page);
+
+    // Every other setting, in the element's own order.
+    auto* advancedForm = makeForm();
+    int advancedCount = 0;
+    for (const FilterProperty& p : properties) {
+        if (keyProperties_.contains(p.name))
+            continue;
+        AddRow(advancedForm, p, p.name);
+        ++advancedCount;
+    }
+    advancedPart_ = new QWidget;
+    advancedPart_->setLayout(advancedForm);
+    advancedForm->setContentsMargins(0, 0, 0, 0);
+    advancedToggle_ = new QToolButton;
+    advancedToggle_->setObjectName(QStringLiteral("advanced"));
+    advancedToggle_->setText(tr("Advanced (%1 settings)").arg(advancedCount));
+    advancedToggle_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    advancedToggle_->setAutoRaise(true);
+    advancedToggle_->setCheckable(true);
+    auto showAdvanced = [this](bool shown) {
+        advancedToggle_->setArrowType(shown ? Qt::DownArrow : Qt::RightArrow);
+        advancedPart_->setVisible(shown);
+    };
+    connect(advancedToggle_, &QToolButton::toggled, this, [this, showAdvanced](bool shown) {
+        showAdvanced(shown);
+        // Room for the list that opened, within the screen.
+        if (shown && isVisible()) {
+            const QScreen* screen = this->screen();
+            const int tallest = screen ? screen->availableGeometry().height() * 4 / 5 : 600;
+            if (height() < tallest)
+                resize(width(), std::min(tallest, std::max(height(), 560)));
+        }
+    });
+    // Folded while there is something above it; else the list is all there is.
+    const bool folded = !keyProperties_.isEmpty();
+    advancedToggle_->setChecked(!folded);
+    showAdvanced(!folded);
+    if (advancedCount > 0) {
+        pageLayout->addWidget(advancedToggle_);
+        pageLayout->addWidget(advancedPart_);
+    } else {
+        advancedToggle_->hide();
+        advancedPart_->hide();
+    }
+    if (properties.empty())
+        pageLayout->addWidget(new QLabel(tr("This filter has no settings that can be changed.")));
+    pageLayout->addStretch(1);
+
+    scroll_ = new QScrollArea;
+    scroll_->setWidgetResizable(true);
+    scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll_->setWidget(page);
 
     buttons_ = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     connect(buttons_, &QDialogButtonBox::accepted, this, &PropertyEditorDialog::accept);
     connect(buttons_, &QDialogButtonBox::rejected, this, &PropertyEditorDialog::reject);
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(scroll);
+    layout->addWidget(scroll_);
     layout->addWidget(buttons_);
-    resize(520, 460);
+    FitWidth();
+}
+
+void PropertyEditorDialog::AddRow(QFormLayout* form, const FilterProperty& p,
+                                  const QString& label) {
+    Row row;
+    row.name = p.name;
+    QWidget* editor = MakeEditor(p, row);
+    editor->setObjectName(p.name);
+    QString tip = PropertyTooltip(p);
+    if (label != p.name)
+        tip += QStringLiteral("\n") + tr("Setting: %1").arg(p.name);
+    editor->setToolTip(tip);
+    editor->setAccessibleName(label);
+    auto* text = new QLabel(label);
+    text->setToolTip(tip);
+    text->setBuddy(editor);
+    form->addRow(text, editor);
+    row.editor = editor;
+    row.initial = row.text();
+    rows_.push_back(std::move(row));
+}
+
+void PropertyEditorDialog::FitWidth() {
+    // Wide enough for every row, folded or not, so nothing is cut and no
+    // sideways scrolling is needed; within the screen.
+    QWidget* page = scroll_->widget();
+    int content = page->sizeHint().width();
+    if (advancedPart_) {
+        const QMargins margins = page->layout()->contentsMargins();
+        content =
+            std::max(content, advancedPart_->sizeHint().width() + margins.left() + margins.right());
+    }
+    const int chrome = 2 * scroll_->frameWidth() +
+                       style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scroll_) +
+                       layout()->contentsMargins().left() + layout()->contentsMargins().right();
+    int width = std::max(520, content + chrome);
+    int height = std::max(
+        320,
+        std::min(page->sizeHint().height() + buttons_->sizeHint().height() + chrome + 24, 560));
+    if (const QScreen* screen = this->screen()) {
+        const QRect room = screen->availableGeometry();
+        width = std::min(width, room.width() * 9 / 10);
+        height = std::min(height, room.height() * 4 / 5);
+    }
+    resize(width, height);
 }
 
 QWidget* PropertyEditorDialog::MakeEditor(const FilterProperty& p, Row& row) {
@@ -108,12 +225,25 @@ QWidget* PropertyEditorDialog::MakeEditor(const FilterProperty& p, Row& row) {
             return spin;
         }
         // Ranges a spin box cannot hold: the text is checked when it is set.
+        if (IsUnsetValue(p, p.defaultValue)) {
+            // The value standing for "not set" shows as an empty field, and
+            // an emptied field sets it again.
+            auto* edit = new QLineEdit(IsUnsetValue(p, p.value) ? QString() : p.value);
+            edit->setPlaceholderText(tr("not set"));
+            row.text = [edit, unset = p.defaultValue] {
+                const QString text = edit->text().trimmed();
+                return text.isEmpty() ? unset : text;
+            };
+            return edit;
+        }
         auto* edit = new QLineEdit(p.value);
         row.text = [edit] { return edit->text().trimmed(); };
         return edit;
     }
     case FilterProperty::Kind::Enum: {
         auto* list = new QComboBox;
+        // The whole name of every value shows.
+        list->setSizeAdjustPolicy(QComboBox::AdjustToContents);
         for (qsizetype i = 0; i < p.enumNicks.size(); ++i)
             list->addItem(p.enumNames.value(i, p.enumNicks[i]), p.enumNicks[i]);
         list->setCurrentIndex(static_cast<int>(p.enumNicks.indexOf(p.value)));

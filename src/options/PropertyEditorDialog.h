@@ -9,6 +9,9 @@
 #include <vector>
 
 class QDialogButtonBox;
+class QFormLayout;
+class QScrollArea;
+class QToolButton;
 
 namespace orvelin {
 
@@ -16,9 +19,11 @@ class UiServices;
 
 // The settings of one filter: every writable property with an editor of its
 // type (a spin box within the property's range, a check box, a list of the
-// values of an enumeration, check boxes for flags, a text box). Each editor's
-// object name is the property name. OK sets what was changed on the filter;
-// Cancel leaves the filter as it was.
+// values of an enumeration, check boxes for flags, a text box). The settings
+// that decide an encoder's result come first under plain names with their
+// units; every other one is under "Advanced", folded at first. Each editor's
+// object name is the property name, its tooltip the property's description.
+// OK sets what was changed on the filter; Cancel leaves the filter as it was.
 class PropertyEditorDialog : public QDialog {
     Q_OBJECT
 public:
@@ -28,6 +33,11 @@ public:
     // The editor of a property; nullptr when the filter has no such setting.
     QWidget* Editor(const QString& propertyName) const;
     QDialogButtonBox* Buttons() const { return buttons_; }
+    // The names of the settings shown first, in their order.
+    QStringList KeyProperties() const { return keyProperties_; }
+    // The button that folds and unfolds the other settings, and their part.
+    QToolButton* AdvancedToggle() const { return advancedToggle_; }
+    QWidget* AdvancedPart() const { return advancedPart_; }
 
 public slots:
     void accept() override;
@@ -41,12 +51,18 @@ private:
         QString initial;               // text() right after the editor was filled
     };
     QWidget* MakeEditor(const media::FilterProperty& property, Row& row);
+    void AddRow(QFormLayout* form, const media::FilterProperty& property, const QString& label);
+    void FitWidth();
 
     std::shared_ptr<media::Filter> filter_;
     UiServices& ui_;
     QString snapshot_; // the filter's state when the dialog opened
     std::vector<Row> rows_;
     QDialogButtonBox* buttons_ = nullptr;
+    QStringList keyProperties_;
+    QToolButton* advancedToggle_ = nullptr;
+    QWidget* advancedPart_ = nullptr;
+    QScrollArea* scroll_ = nullptr;
     bool applied_ = false;
 };
 

@@ -1,10 +1,12 @@
 // Saves pictures of the main window, its popup menu and the Output options
 // dialog in every language pack found, for looking at the translations:
-//   language_screens <output folder>
+//   language_screens <output folder> [--dark]
 // The settings come from XDG_CONFIG_HOME as for the program; the start
-// language is its Option/CurrentLanguage.
+// language is its Option/CurrentLanguage. --dark draws with a dark palette
+// (Fusion style), as under a dark desktop theme.
 #include "app/AppContext.h"
 #include "app/SettingsStore.h"
+#include "controls/Theme.h"
 #include "lang/LanguagePack.h"
 #include "lang/PopupMenu.h"
 #include "mainwnd/MainDialog.h"
@@ -17,6 +19,7 @@
 #include <QDir>
 #include <QMenu>
 #include <QPixmap>
+#include <QStyleFactory>
 #include <QTextStream>
 
 #include <clocale>
@@ -46,7 +49,12 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName("orvelin");
     std::setlocale(LC_NUMERIC, "C");
     media::InitializeMediaPlatform();
-    const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
+    QStringList args = QApplication::arguments().mid(1);
+    if (args.removeAll(QStringLiteral("--dark")) > 0) {
+        QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+        QApplication::setPalette(DarkPalette());
+    }
+    const QString out = args.isEmpty() ? QDir::currentPath() : args.first();
     QDir().mkpath(out);
 
     SettingsStore settings;
