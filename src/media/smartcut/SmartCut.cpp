@@ -1,0 +1,514 @@
+#include "media/SmartCut.h"
+
+#include "media/smartcut/BoundaryEncoder.h"
+#include "media/smartcut/ParameterSets.h"
+#include "media/smartcut/SourceReader.h"
+
+#include <gst/app/gstappsrc.h>
+
+#include <algorithm>
+#include <memory>
+#include <mutex>
+
+namespace orvelin::media {
+
+using namespace smartcut;
+
+namespace {
+
+constexpr int64_t kNs = 100; // nanoseconds per 100 ns unit of the job
+
+struct IndexEntry {
+    int64_t pts = 0; // ns
+    bool idr = false;
+};
+
+// Where the cut falls in the source, in source presentation times (ns).
+struct CutPlan {
+    int64_t first = 0;        // the first picture written
+    int64_t last = 0;         // the last picture written
+    int64_t frame = 0;        // one picture's duration
+    bool copy = false;        // false: everything is encoded again
+    int64_t copyFrom = 0;     // the IDR picture the copy starts with
+    int64_t copyTo = 0;       // the IDR picture it stops before (-1: to the file's end)
+    bool tail = false;        // pictures from copyTo to `last` are encoded again
+    int64_t reorderDelay = 0; // how far decoding runs ahead of showing in the copy
+    int64_t headFrames = 0, copiedFrames = 0, tailFrames = 0;
+};
+
+struct Source {
+    std::unique_ptr<SourceReader> reader;
+    GstCaps* video = nullptr;
+    GstCaps* audio = nullptr;
+    AvcConfig config;
+    std::vector<IndexEntry> index; // decode order
+};
+
+int64_t FrameDuration(const GstCaps* caps, const std::vector<IndexEntry>& index) {
+    int num = 0, den = 1;
+    if (gst_structure_get_fraction(gst_caps_get_structure(caps, 0), "framerate", &num, &den) &&
+        num > 0 && den > 0)
+        return int64_t(1000000000) * den / num;
+    std::vector<int64_t> pts;
+    for (const IndexEntry& e : index)
+        pts.push_back(e.pts);
+    std::sort(pts.begin(), pts.end());
+    std::vector<int64_t> steps;
+    for (size_t i = 1; i < pts.size(); ++i)
+        steps.push_back(pts[i] - pts[i - 1]);
+    if (steps.empty())
+        return 40000000;
+    std::nth_element(steps.begin(), steps.begin() + steps.size() / 2, steps.end());
+    return std::max<int64_t>(steps[steps.size() / 2], 1);
+}
+
+// Opens the source and reads the packet index of its video from the
+// keyframe before `start` to the first keyframe after `end`. Answers a
+// plain sentence when the video cannot be copied.
+std::string ReadSource(const SmartCutJob& job, Source& src) {
+    src.reader = std::make_unique<SourceReader>(job.source, true, job.copyAudio);
+    std::string error;
+    if (!src.reader->Open(error))
+        return error;
+    src.video = src.reader->Found().video;
+    src.audio = src.reader->Found().audio;
+    if (!job.copyVideo)
+        return {};
+    if (!src.video)
+        return "The source has no picture to copy.";
+    const std::string codec = CodecName(src.video);
+    if (codec != "H.264")
+        return "Pictures in " + codec +
+               " cannot be cut exactly without re-encoding; only H.264 can be copied.";
+    const GstStructure* s = gst_caps_get_structure(src.video, 0);
+    const GValue* data = gst_structure_get_value(s, "codec_data");
+    if (!data || !src.config.Parse(gst_value_get_buffer(data)))
+        return "The source's H.264 stream has no decoder configuration to copy.";
+    if (src.config.lengthSize != 4)
+        return "The source's H.264 stream uses a packet layout the program cannot copy.";
+    const char* profile = gst_structure_get_string(s, "profile");
+    if (profile && (g_str_has_prefix(profile, "high-10") || g_str_has_prefix(profile, "high-4")))
+        return std::string("The source's H.264 profile \"") + profile +
+               "\" cannot be encoded at the marks; only 8-bit 4:2:0 H.264 can be copied.";
+    bool seenKey = false;
+    SourceReader indexer(job.source, true, false);
+    if (!indexer.Open(error))
+        return error;
+    const int lengthSize = src.config.lengthSize;
+    if (!indexer.Run(
+            job.start,
+            [&](GstBuffer* b) {
+                if (!GST_BUFFER_PTS_IS_VALID(b))
+                    return true;
+                const int64_t pts = int64_t(GST_BUFFER_PTS(b));
+                const bool key = !GST_BUFFER_FLAG_IS_SET(b, GST_BUFFER_FLAG_DELTA_UNIT);
+                const bool idr = key && IsIdrAccessUnit(b, lengthSize);
+                if (idr && pts >= job.end * kNs && seenKey)
+                    return false;
+                seenKey = seenKey || idr;
+                src.index.push_back({pts, idr});
+                return true;
+            },
+            nullptr, nullptr, error))
+        return error;
+    if (src.index.empty())
+        return "The marked part of the source holds no picture.";
+    return {};
+}
+
+std::string Plan(const SmartCutJob& job, const Source& src, CutPlan& plan) {
+    plan.frame = FrameDuration(src.video, src.index);
+    const int64_t start = job.start * kNs, end = job.end * kNs;
+    std::vector<IndexEntry> shown = src.index;
+    std::sort(shown.begin(), shown.end(),
+              [](const IndexEntry& a, const IndexEntry& b) { return a.pts < b.pts; });
+    // The picture shown at the start mark, and the one shown just before the
+    // end mark.
+    size_t first = 0;
+    while (first + 1 < shown.size() && shown[first + 1].pts <= start)
+        ++first;
+    size_t last = first;
+    while (last + 1 < shown.size() && shown[last + 1].pts < end)
+        ++last;
+    if (shown[last].pts >= end || shown[first].pts + plan.frame <= start)
+        return "The marked part of the source holds no picture.";
+    plan.first = shown[first].pts;
+    plan.last = shown[last].pts;
+    size_t k1 = first;
+    while (k1 <= last && !shown[k1].idr)
+        ++k1;
+    if (k1 > last) {
+        plan.headFrames = int64_t(last - first + 1);
+        return {};
+    }
+    size_t kEnd = last;
+    while (!shown[kEnd].idr)
+        --kEnd;
+    plan.copy = true;
+    plan.copyFrom = shown[k1].pts;
+    plan.headFrames = int64_t(k1 - first);
+    // The last group is copied whole when the end mark falls on the next
+    // keyframe (or the file's end).
+    if (last + 1 >= shown.size() || shown[last + 1].idr) {
+        plan.copyTo = last + 1 < shown.size() ? shown[last + 1].pts : -1;
+        plan.copiedFrames = int64_t(last + 1 - k1);
+    } else {
+        plan.copyTo = shown[kEnd].pts;
+        plan.tail = true;
+        plan.copiedFrames = int64_t(kEnd - k1);
+        plan.tailFrames = int64_t(last - kEnd + 1);
+    }
+    // Decode times of the copy: its presentation times in order, moved back
+    // just far enough that no picture is decoded after it is shown.
+    std::vector<int64_t> decodeOrder;
+    bool in = false;
+    for (const IndexEntry& e : src.index) {
+        if (e.idr && e.pts == plan.copyFrom)
+            in = true;
+        else if (e.idr && plan.copyTo >= 0 && e.pts == plan.copyTo)
+            in = false;
+        if (in)
+            decodeOrder.push_back(e.pts);
+    }
+    std::vector<int64_t> sorted = decodeOrder;
+    std::sort(sorted.begin(), sorted.end());
+    for (size_t i = 0; i < sorted.size(); ++i)
+        plan.reorderDelay = std::max(plan.reorderDelay, sorted[i] - decodeOrder[i]);
+    return {};
+}
+
+int FreeParameterId(const std::vector<int>& used, int after) {
+    for (int id = after + 1; id < 32; ++id)
+        if (std::find(used.begin(), used.end(), id) == used.end())
+            return id;
+    return -1;
+}
+
+bool MuxerTakesCaps(const char* muxer, const char* padTemplate, const GstCaps* caps) {
+    GstElementFactory* factory = gst_element_factory_find(muxer);
+    if (!factory)
+        return false;
+    bool takes = false;
+    for (const GList* l = gst_element_factory_get_static_pad_templates(factory); l; l = l->next) {
+        auto* tmpl = static_cast<GstStaticPadTemplate*>(l->data);
+        if (tmpl->direction != GST_PAD_SINK || !g_str_has_prefix(tmpl->name_template, padTemplate))
+            continue;
+        GstCaps* tcaps = gst_static_pad_template_get_caps(tmpl);
+        takes = gst_caps_can_intersect(tcaps, caps);
+        gst_caps_unref(tcaps);
+    }
+    gst_object_unref(factory);
+    return takes;
+}
+
+std::string ContainerName(const std::string& muxer) {
+    return muxer == "mp4mux" ? "MP4" : muxer == "matroskamux" ? "Matroska" : muxer;
+}
+
+// Hands timed packets to a multiplexer's input, moved from source time to
+// output time.
+struct Writer {
+    GstElement* pipeline = nullptr;
+    GstElement* video = nullptr;
+    GstElement* audio = nullptr;
+    int64_t origin = 0; // source time (ns) that becomes output time `shift`
+    int64_t shift = 0;  // ns
+    bool decodeTimes = true;
+    std::mutex mutex;
+    int64_t written = 0; // 100 ns
+
+    bool Push(GstElement* appsrc, GstBuffer* in, int64_t pts, int64_t dts) {
+        GstBuffer* b = gst_buffer_copy(in); // shares the memory, new timestamps
+        GST_BUFFER_PTS(b) = GstClockTime(pts - origin + shift);
+        GST_BUFFER_DTS(b) = decodeTimes ? GstClockTime(dts - origin + shift) : GST_CLOCK_TIME_NONE;
+        GST_BUFFER_OFFSET(b) = GST_BUFFER_OFFSET_NONE;
+        GST_BUFFER_OFFSET_END(b) = GST_BUFFER_OFFSET_NONE;
+        return gst_app_src_push_buffer(GST_APP_SRC(appsrc), b) == GST_FLOW_OK;
+    }
+};
+
+GstElement* MakeAppSrc(GstCaps* caps) {
+    GstElement* src = gst_element_factory_make("appsrc", nullptr);
+    g_object_set(src, "caps", caps, "format", GST_FORMAT_TIME, "block", TRUE, "max-bytes",
+                 guint64(256) << 20, nullptr);
+    return src;
+}
+
+} // namespace
+
+HRESULT InspectSmartCutSource(const std::string& path, SmartCutSource& facts) {
+    SourceReader reader(path, true, true);
+    std::string error;
+    if (!reader.Open(error))
+        return E_FAIL;
+    facts = {};
+    if (const GstCaps* v = reader.Found().video) {
+        facts.hasVideo = true;
+        facts.videoCodec = CodecName(v);
+        const GstStructure* s = gst_caps_get_structure(v, 0);
+        gst_structure_get_int(s, "width", &facts.width);
+        gst_structure_get_int(s, "height", &facts.height);
+        gst_structure_get_fraction(s, "framerate", &facts.fpsNum, &facts.fpsDen);
+    }
+    if (const GstCaps* a = reader.Found().audio) {
+        facts.hasAudio = true;
+        facts.audioCodec = CodecName(a);
+    }
+    return S_OK;
+}
+
+bool SmartCutMuxerTakes(const SmartCutSource& facts, const std::string& muxer, bool video,
+                        std::string& reason) {
+    const std::string& codec = video ? facts.videoCodec : facts.audioCodec;
+    if (video ? !facts.hasVideo : !facts.hasAudio) {
+        reason = video ? "The source has no picture to copy." : "The source has no sound to copy.";
+        return false;
+    }
+    if (video && codec != "H.264") {
+        reason = "Pictures in " + codec +
+                 " cannot be cut exactly without re-encoding; only H.264 can be copied.";
+        return false;
+    }
+    // The caps a parser of the codec gives; enough to ask the multiplexer.
+    static const std::pair<const char*, const char*> kCaps[] = {
+        {"H.264", "video/x-h264,stream-format=avc,alignment=au"},
+        {"AAC", "audio/mpeg,mpegversion=4,stream-format=raw"},
+        {"MP3", "audio/mpeg,mpegversion=1,layer=3"},
+        {"AC-3", "audio/x-ac3"},
+        {"E-AC-3", "audio/x-eac3"},
+        {"Opus", "audio/x-opus"},
+        {"Vorbis", "audio/x-vorbis"},
+        {"FLAC", "audio/x-flac"},
+    };
+    for (const auto& [name, text] : kCaps) {
+        if (codec != name)
+            continue;
+        GstCaps* caps = gst_caps_from_string(text);
+        const bool takes = MuxerTakesCaps(muxer.c_str(), video ? "video_" : "audio_", caps);
+        gst_caps_unref(caps);
+        if (!takes)
+            reason = "The " + ContainerName(muxer) + " container cannot hold " +
+                     (video ? "pictures" : "sound") + " in " + codec + " as they are.";
+        return takes;
+    }
+    reason = "Sound in " + codec + " cannot be copied.";
+    return false;
+}
+
+std::string SmartCutRefusal(const SmartCutJob& job) {
+    if (job.end <= job.start)
+        return "The end mark lies before the start mark.";
+    Source src;
+    std::string why = ReadSource(job, src);
+    if (!why.empty())
+        return why;
+    SmartCutSource facts;
+    facts.hasVideo = src.video;
+    facts.hasAudio = src.audio;
+    facts.videoCodec = CodecName(src.video);
+    facts.audioCodec = CodecName(src.audio);
+    if (job.copyVideo && !SmartCutMuxerTakes(facts, job.muxer, true, why))
+        return why;
+    if (job.copyAudio && src.audio && !SmartCutMuxerTakes(facts, job.muxer, false, why))
+        return why;
+    if (!job.copyVideo)
+        return {};
+    CutPlan plan;
+    return Plan(job, src, plan);
+}
+
+SmartCutReport RunSmartCut(const SmartCutJob& job, const std::atomic<bool>& stop,
+                           const std::function<void(int64_t)>& progress) {
+    SmartCutReport report;
+    auto fail = [&](std::string error) {
+        report.hr = E_FAIL;
+        report.error = std::move(error);
+        return report;
+    };
+    if (job.end <= job.start)
+        return fail("The end mark lies before the start mark.");
+    if (!job.copyVideo)
+        return fail("Only a cut that copies the pictures can be written without re-encoding.");
+    Source src;
+    CutPlan plan;
+    std::string why = ReadSource(job, src);
+    if (why.empty())
+        why = Plan(job, src, plan);
+    if (!why.empty())
+        return fail(why);
+    const bool withAudio = job.copyAudio && src.audio;
+
+    // The pictures at the marks, encoded again.
+    std::vector<int> used = src.config.UsedIds();
+    AvcConfig config = src.config;
+    EncodedPart head, tail;
+    const int headId = FreeParameterId(used, 0);
+    const int tailId = FreeParameterId(used, headId);
+    if (headId < 0 || tailId < 0)
+        return fail("The source's H.264 stream uses every parameter set identifier.");
+    std::string error;
+    const int64_t headEnd = plan.copy ? plan.copyFrom : plan.last + 1;
+    if (plan.headFrames > 0) {
+        if (!EncodeRange(job.source, plan.first, headEnd, size_t(plan.headFrames), src.video,
+                         headId, head, error))
+            return fail(error);
+        config.Merge(head.config);
+    }
+    if (plan.tail) {
+        if (!EncodeRange(job.source, plan.copyTo, plan.last + 1, size_t(plan.tailFrames), src.video,
+                         tailId, tail, error))
+            return fail(error);
+        config.Merge(tail.config);
+    }
+    if (stop.load()) {
+        report.stopped = true;
+        return report;
+    }
+
+    // The output graph: the packets into the container's multiplexer.
+    GstCaps* videoCaps = gst_caps_copy(src.video);
+    GstBuffer* codecData = config.Build();
+    gst_caps_set_simple(videoCaps, "codec_data", GST_TYPE_BUFFER, codecData, nullptr);
+    gst_buffer_unref(codecData);
+    Writer w;
+    w.pipeline = gst_pipeline_new("smart-cut-writer");
+    GstElement* mux = gst_element_factory_make(job.muxer.c_str(), nullptr);
+    GstElement* sink = gst_element_factory_make("filesink", nullptr);
+    if (!mux || !sink) {
+        gst_caps_unref(videoCaps);
+        gst_object_unref(w.pipeline);
+        return fail("The " + ContainerName(job.muxer) + " writer is not installed.");
+    }
+    g_object_set(sink, "location", job.output.c_str(), nullptr);
+    w.video = MakeAppSrc(videoCaps);
+    gst_caps_unref(videoCaps);
+    gst_bin_add_many(GST_BIN(w.pipeline), w.video, mux, sink, nullptr);
+    gst_element_link_pads(w.video, "src", mux, "video_%u");
+    if (withAudio) {
+        w.audio = MakeAppSrc(src.audio);
+        gst_bin_add(GST_BIN(w.pipeline), w.audio);
+        gst_element_link_pads(w.audio, "src", mux, "audio_%u");
+    }
+    gst_element_link(mux, sink);
+    // Output time 0 is the first picture; decoding starts `reorderDelay`
+    // before it, so for MP4 every time is moved later by that much and its
+    // edit list makes the first picture the start.
+    // Matroska keeps presentation times only: its first picture is at 0.
+    const int64_t delay = plan.reorderDelay;
+    w.origin = plan.first;
+    w.shift = job.muxer == "matroskamux" ? 0 : delay;
+    w.decodeTimes = job.muxer != "matroskamux";
+    if (gst_element_set_state(w.pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+        gst_object_unref(w.pipeline);
+        return fail("The output file cannot be written.");
+    }
+    auto report_progress = [&](int64_t pts) {
+        if (progress)
+            progress((pts - plan.first) / kNs);
+    };
+    auto pushEncoded = [&](EncodedPart& part) {
+        for (GstBuffer* b : part.packets) {
+            if (stop.load())
+                return false;
+            const int64_t pts = int64_t(GST_BUFFER_PTS(b));
+            if (!w.Push(w.video, b, pts, pts - delay))
+                return false;
+            ++report.videoFrames;
+            ++report.reencodedFrames;
+            report_progress(pts);
+        }
+        return true;
+    };
+    bool ok = pushEncoded(head);
+    bool tailPushed = !plan.tail;
+    bool videoOpen = plan.copy && ok;
+    if (!plan.copy)
+        gst_app_src_end_of_stream(GST_APP_SRC(w.video));
+    // Decode times of the copy follow the presentation times in order.
+    std::vector<int64_t> sortedPts;
+    for (const IndexEntry& e : src.index)
+        if (e.pts >= plan.copyFrom && (plan.copyTo < 0 || e.pts < plan.copyTo))
+            sortedPts.push_back(e.pts);
+    std::sort(sortedPts.begin(), sortedPts.end());
+    size_t copied = 0;
+    bool copying = false;
+    const int64_t audioEnd = plan.last + plan.frame;
+    auto onVideo = [&](GstBuffer* b) {
+        if (stop.load() || !GST_BUFFER_PTS_IS_VALID(b))
+            return !stop.load();
+        const int64_t pts = int64_t(GST_BUFFER_PTS(b));
+        const bool key = !GST_BUFFER_FLAG_IS_SET(b, GST_BUFFER_FLAG_DELTA_UNIT);
+        if (!copying) {
+            if (!(key && pts == plan.copyFrom))
+                return true;
+            copying = true;
+        }
+        if (key && plan.copyTo >= 0 && pts == plan.copyTo) {
+            tailPushed = pushEncoded(tail);
+            gst_app_src_end_of_stream(GST_APP_SRC(w.video));
+            videoOpen = false;
+            return false;
+        }
+        const int64_t dts = copied < sortedPts.size() ? sortedPts[copied] - delay : pts - delay;
+        ++copied;
+        if (!w.Push(w.video, b, pts, dts))
+            return false;
+        ++report.videoFrames;
+        ++report.copiedFrames;
+        report_progress(pts);
+        return true;
+    };
+    auto onAudio = [&](GstBuffer* b) {
+        if (stop.load())
+            return false;
+        if (!GST_BUFFER_PTS_IS_VALID(b))
+            return true;
+        const int64_t pts = int64_t(GST_BUFFER_PTS(b));
+        if (pts < plan.first)
+            return true;
+        if (pts >= audioEnd)
+            return false;
+        if (!w.Push(w.audio, b, pts, pts))
+            return false;
+        ++report.audioFrames;
+        return true;
+    };
+    if (ok && (plan.copy || withAudio)) {
+        ok = src.reader->Run(
+            plan.first / kNs, plan.copy ? std::function<bool(GstBuffer*)>(onVideo) : nullptr,
+            withAudio ? std::function<bool(GstBuffer*)>(onAudio) : nullptr, &stop, error);
+    }
+    if (videoOpen) {
+        // The file ended inside the copy, or Stop came.
+        if (!tailPushed && !stop.load())
+            tailPushed = pushEncoded(tail);
+        gst_app_src_end_of_stream(GST_APP_SRC(w.video));
+    }
+    if (w.audio)
+        gst_app_src_end_of_stream(GST_APP_SRC(w.audio));
+    GstBus* bus = gst_element_get_bus(w.pipeline);
+    GstMessage* msg = gst_bus_timed_pop_filtered(
+        bus, 120 * GST_SECOND, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+    if (!msg || GST_MESSAGE_TYPE(msg) != GST_MESSAGE_EOS) {
+        GError* err = nullptr;
+        if (msg)
+            gst_message_parse_error(msg, &err, nullptr);
+        error = std::string("The output file could not be written: ") +
+                (err ? err->message : "the writer did not finish") + ".";
+        g_clear_error(&err);
+        ok = false;
+    }
+    if (msg)
+        gst_message_unref(msg);
+    gst_object_unref(bus);
+    gst_element_set_state(w.pipeline, GST_STATE_NULL);
+    gst_object_unref(w.pipeline);
+    report.stopped = stop.load();
+    if (!ok)
+        return fail(error.empty() ? "The cut could not be written." : error);
+    if (!report.stopped && (!tailPushed || report.copiedFrames != plan.copiedFrames))
+        return fail("The source ended before the marked part was copied.");
+    return report;
+}
+
+} // namespace orvelin::media
