@@ -23,8 +23,11 @@ status=0
 usage="$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$prefix/bin/orvelin" --bogus 2>&1 >/dev/null)" || status=$?
 [ "$status" = 2 ] || fail "--bogus without a display ended with status $status: $usage"
 grep -q '^Usage: orvelin' <<<"$usage" || fail "--bogus printed no usage: $usage"
-# A file to open but no display: one line and status 1, not Qt's abort.
-for display in none :99; do
+# A file to open but no display: one line and status 1, not Qt's abort;
+# likewise with a display named that nothing serves.
+absent=90
+while [ -e "/tmp/.X11-unix/X$absent" ] || [ -e "/tmp/.X$absent-lock" ]; do absent=$((absent + 1)); done
+for display in none ":$absent"; do
     status=0
     if [ "$display" = none ]; then
         said="$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$prefix/bin/orvelin" clip.mkv 2>&1)" || status=$?

@@ -33,7 +33,12 @@ bool NoDisplayNamed(const QStringList& arguments) {
 // no plug-in can open a display Qt ends the process with a fatal message (an
 // abort), which becomes one line and status 1 instead; when one succeeds the
 // held messages are passed on as they came.
-QList<std::pair<QByteArray, QString>> g_heldMessages;
+struct HeldMessage {
+    QtMsgType type;
+    QByteArray category;
+    QString text;
+};
+QList<HeldMessage> g_heldMessages;
 
 void WindowSystemStartMessages(QtMsgType type, const QMessageLogContext& context,
                                const QString& text) {
@@ -43,12 +48,29 @@ void WindowSystemStartMessages(QtMsgType type, const QMessageLogContext& context
         std::fflush(stderr);
         std::_Exit(1);
     }
-    g_heldMessages.append({QByteArray(context.category ? context.category : "default"), text});
+    g_heldMessages.append(
+        {type, QByteArray(context.category ? context.category : "default"), text});
 }
 
 void PassOnHeldMessages() {
-    for (const auto& [category, text] : std::as_const(g_heldMessages))
-        QMessageLogger(nullptr, 0, nullptr, category.constData()).warning("%s", qPrintable(text));
+    for (const HeldMessage& held : std::as_const(g_heldMessages)) {
+        const QMessageLogger log(nullptr, 0, nullptr, held.category.constData());
+        const QByteArray text = held.text.toLocal8Bit();
+        switch (held.type) {
+        case QtDebugMsg:
+            log.debug("%s", text.constData());
+            break;
+        case QtInfoMsg:
+            log.info("%s", text.constData());
+            break;
+        case QtWarningMsg:
+            log.warning("%s", text.constData());
+            break;
+        default:
+            log.critical("%s", text.constData());
+            break;
+        }
+    }
     g_heldMessages.clear();
 }
 
