@@ -135,9 +135,18 @@ void ConversionController::OnConvertClicked() {
         ui.FrameworkMessageBox(owner, UnusableFrameRateText(out.outputFrameRate));
         return;
     }
+    // A cut without re-encoding that cannot be made exactly is refused
+    // before anything is asked or touched.
+    if (CopyChosen(out)) {
+        if (const QString refusal = CopyRefusalText(state); !refusal.isEmpty()) {
+            ui.FrameworkMessageBox(owner, refusal);
+            return;
+        }
+    }
     // A container that cannot hold a stream as chosen would fail after the
     // old file was replaced.
-    if (const QString refusal = UnstorableStreamText(out); !refusal.isEmpty()) {
+    if (const QString refusal = CopyChosen(out) ? QString() : UnstorableStreamText(out);
+        !refusal.isEmpty()) {
         ui.FrameworkMessageBox(owner, refusal);
         return;
     }
@@ -216,6 +225,10 @@ void ConversionController::StartJob() {
     }
     files_.partial = outputFiles_.Partial();
     job_.writePath = files_.partial;
+    if (CopyChosen(state.output)) {
+        StartCopy();
+        return;
+    }
     TimelineBuilder timelineBuilder(state, host_.Ui(), host_.OwnerWidget());
     timelineBuilder.CreateTimeline(&job_.timeline);
     OutputGraphBuilder::Callbacks callbacks;
@@ -279,6 +292,27 @@ ConversionController::FileEnd ConversionController::FinishFiles(bool keep) {
     return end;
 }
 
+void ConversionController::StartCopy() {
+    const int run = ++copyRun_;
+    copy_ = std::make_unique<CopyConversion>(
+        host_.State(), files_.partial, this, [this, run](CopyConversion::End end) {
+            if (run != copyRun_ || !copy_)
+                return; // a run that was stopped meanwhile
+            if (!end.failed) {
+                EndRun(true);
+                return;
+            }
+            TearDownJob();
+            FinishFiles(false);
+            ShowEnd(JobOutcome::Failed, FailedText(end.error), end.error);
+        });
+    settingUp_ = false;
+    host_.BlockCommands(false);
+    EnterRunningState();
+    writtenWidth_ = host_.State().sourceWidth;
+    writtenHeight_ = host_.State().sourceHeight;
+}
+
 void ConversionController::EnterRunningState() {
     const OutputSettings& out = host_.State().output;
     writtenWidth_ = out.outputWidth;
@@ -306,6 +340,9 @@ int ConversionController::ProgressPercent() const {
     const MainState& state = host_.State();
     const REFERENCE_TIME length = state.trimEnd - state.trimStart;
     REFERENCE_TIME done = 0;
+    if (copy_ && length > 0)
+        return static_cast<int>(
+            std::clamp<REFERENCE_TIME>(copy_->Written() * 100 / length, 0, 100));
     if (length <= 0 || !job_.mediaControl ||
         media::Failed(job_.mediaControl->GetCurrentPosition(&done)))
         return -1;
@@ -315,6 +352,7 @@ int ConversionController::ProgressPercent() const {
 void ConversionController::TearDownJob() {
     MainState& state = host_.State();
     progressTimer_.stop();
+    copy_.reset(); // a cut without re-encoding closes its file here
     if (job_.mediaControl)
         job_.mediaControl->Stop();
     if (job_.mediaEvent)

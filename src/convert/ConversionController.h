@@ -3,6 +3,7 @@
 #include "convert/ConversionJob.h"
 #include "convert/ConvertHost.h"
 #include "convert/ConvertSupport.h"
+#include "convert/CopyConversion.h"
 #include "convert/OutputFiles.h"
 #include "convert/WindowsMediaStep.h"
 #include "media/MediaPlatform.h"
@@ -67,6 +68,8 @@ public:
 
 private:
     void StartJob();
+    // Runs the job as a cut without re-encoding.
+    void StartCopy();
     // Releases the preview's graph, engine and timeline; the flag goes to 0.
     void EndTimelinePreview();
     void OnPreviewGraphNotify();
@@ -114,6 +117,9 @@ private:
     int32_t writtenHeight_ = 0;
     QTimer progressTimer_;
     std::unique_ptr<WindowsMediaStep> windowsMedia_;
+    // The running cut without re-encoding, and which one it is.
+    std::unique_ptr<CopyConversion> copy_;
+    int copyRun_ = 0;
     // The timeline preview's objects, held while it plays.
     std::shared_ptr<media::Timeline> previewTimeline_;
     std::shared_ptr<media::RenderEngine> previewEngine_;

@@ -14,6 +14,7 @@ using media::CompressorKind;
 
 const char* const kUncompressedVideoEntry = "Full frames (uncompressed)";
 const char* const kUncompressedAudioEntry = "Uncompressed Audio";
+const char* const kCopyEntry = "Copy (no re-encoding)";
 
 namespace {
 
@@ -105,6 +106,12 @@ void CompressorCatalog::FillList(CompressorKind kind, QComboBox* list) {
     // for device position p - 1 throughout.
     for (const CompressorDevice& d : devices)
         list->addItem(d.friendlyName);
+    int& copy = copyPosition_[kind == CompressorKind::Video ? 0 : 1];
+    copy = -1;
+    if (muxer_ == QLatin1String("matroskamux") || muxer_ == QLatin1String("mp4mux")) {
+        list->addItem(QString::fromLatin1(kCopyEntry));
+        copy = list->count() - 1;
+    }
     list->setCurrentIndex(0);
 }
 
@@ -180,7 +187,13 @@ int CompressorCatalog::InitialSelection(CompressorKind kind, const SettingsStore
     const int32_t stored = store.GetInt(Section(kind), QStringLiteral("CompressorNumber"), -2);
     if (stored == -2)
         return DefaultSelection(kind);
+    if (stored == kCopyCompressorNumber)
+        return CopyPosition(kind) >= 0 ? CopyPosition(kind) : DefaultSelection(kind);
     return stored + 1;
+}
+
+int CompressorCatalog::CopyPosition(CompressorKind kind) const {
+    return copyPosition_[kind == CompressorKind::Video ? 0 : 1];
 }
 
 void CompressorCatalog::SelectStoredChoice(CompressorKind kind, QComboBox* list,
@@ -194,6 +207,10 @@ void CompressorCatalog::SelectStoredChoice(CompressorKind kind, QComboBox* list,
 int32_t CompressorCatalog::ChooseAtOk(CompressorKind kind, int listPosition,
                                       int32_t& useCompressor) {
     const int32_t number = listPosition - 1;
+    if (listPosition > 0 && listPosition == CopyPosition(kind)) {
+        useCompressor = kCopyStream; // the chosen instance stays as it is
+        return kCopyCompressorNumber;
+    }
     if (listPosition == 0) {
         useCompressor = 0;
         return number;

@@ -42,6 +42,14 @@ QString ContainerMultiplexer(int32_t outputFormat);
 extern const char* const kUncompressedVideoEntry; // "Full frames (uncompressed)"
 extern const char* const kUncompressedAudioEntry; // "Uncompressed Audio"
 
+// The last entry of both lists for Matroska and MP4: the source's stream is
+// copied as it is. Stored as "CompressorNumber" -3, a value no device
+// position takes, so the stored positions of the devices keep their meaning;
+// the output settings' `useVideoCompressor` / `useAudioCompressor` is then 2.
+extern const char* const kCopyEntry; // "Copy (no re-encoding)"
+constexpr int32_t kCopyCompressorNumber = -3;
+constexpr int32_t kCopyStream = 2;
+
 // The video and audio compressor lists of the Output options dialog and the
 // binding of the user's choice. Keeps nothing between calls: every operation
 // asks the source anew.
@@ -56,7 +64,8 @@ public:
     // positions belong to one container.
     void SetContainer(int32_t outputFormat);
     // Rebuild a list: the fixed first entry, then the devices' friendly
-    // names; position 0 is selected. When the devices cannot be listed the
+    // names, then the copy entry where the container takes copied streams;
+    // position 0 is selected. When the devices cannot be listed the
     // list keeps only the first entry and has no selection.
     void FillVideoCompressorList(QComboBox* list);
     void FillAudioCompressorList(QComboBox* list);
@@ -85,8 +94,13 @@ public:
     // The list position of the Default button: the preferred device, else 0.
     int DefaultSelection(media::CompressorKind kind);
 
+    // The list position of the copy entry of a kind in the lists last
+    // filled; -1 when it is not offered.
+    int CopyPosition(media::CompressorKind kind) const;
+
     // The OK rule for one kind, with the list's selected position (-1 for
     // none): answers the value to store as "CompressorNumber" (position - 1).
+    // The copy entry stores -3 and sets `useCompressor` to 2.
     // Position 0 sets `useCompressor` to 0 and keeps the selected instance;
     // any other releases the selected instance, binds device position - 1
     // into the slot of the kind and sets `useCompressor` to 1 (even when
@@ -103,6 +117,7 @@ private:
     CompressorSource& source_;
     QWidget* owner_;
     QString muxer_;
+    int copyPosition_[2] = {-1, -1};
 };
 
 // The process-wide chosen compressor instances (empty at start). The Output

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "convert/MainState.h"
+#include "options/CompressorCatalog.h"
+
+#include <QObject>
+#include <QString>
+#include <atomic>
+#include <functional>
+#include <thread>
+
+namespace orvelin {
+
+// Whether the output settings ask for a cut without re-encoding.
+bool CopyChosen(const OutputSettings& out);
+
+// Why the marked part of the opened video cannot be written as chosen
+// without re-encoding, in one plain sentence; empty when it can. Looks at
+// the source's packets around the marks.
+QString CopyRefusalText(const MainState& state);
+
+// One cut without re-encoding, run on a thread of its own. Its end reaches
+// `receiver`'s thread as a queued call.
+class CopyConversion {
+public:
+    struct End {
+        bool failed = false;
+        QString error;
+    };
+    CopyConversion(const MainState& state, const QString& writePath, QObject* receiver,
+                   std::function<void(End)> onEnd);
+    // Stops the writing (the file is closed properly) and waits for it.
+    ~CopyConversion();
+    CopyConversion(const CopyConversion&) = delete;
+    CopyConversion& operator=(const CopyConversion&) = delete;
+
+    // How much of the marked part is written (100 ns units).
+    int64_t Written() const { return written_.load(); }
+
+private:
+    std::atomic<bool> stop_{false};
+    std::atomic<int64_t> written_{0};
+    std::thread thread_;
+};
+
+} // namespace orvelin
