@@ -3,6 +3,7 @@
 // the task bar, the end-of-job notification, frame stepping in the preview
 // and the names screen readers announce.
 #include "app/DesktopSession.h"
+#include "app/Installation.h"
 #include "app/SettingsStore.h"
 #include "app/exe/CommandLine.h"
 #include "app/exe/ConverterApp.h"
@@ -164,6 +165,22 @@ TEST(CommandLine, ToolkitOptionsAreLeftToQtAndWrongOnesAreSeenBeforeIt) {
     EXPECT_TRUE(bogus.error.contains("--bogus"));
     EXPECT_EQ(ParseCommandLine(WithoutToolkitOptions({"--style", "Fusion", "--help"})).action,
               CommandLine::PrintHelp);
+}
+
+TEST(DesktopIdentity, TheApplicationIdNamesTheShippedDesktopEntryIconAndMetainfo) {
+    // Docks match the task-bar progress and notifications to the desktop
+    // entry by this id, so the shipped files must carry it.
+    const QString id = ApplicationId();
+    EXPECT_TRUE(QRegularExpression("^[a-z]+(\\.[a-z0-9]+)+\\.[A-Za-z0-9]+$").match(id).hasMatch())
+        << id.toStdString();
+    QFile desktop(QStringLiteral(ORVELIN_SOURCE_DIR "/res/desktop/") + id + ".desktop");
+    ASSERT_TRUE(desktop.open(QIODevice::ReadOnly)) << desktop.fileName().toStdString();
+    EXPECT_TRUE(QString::fromUtf8(desktop.readAll()).contains("\nIcon=" + id + "\n"));
+    QFile metainfo(QStringLiteral(ORVELIN_SOURCE_DIR "/res/desktop/") + id + ".metainfo.xml");
+    ASSERT_TRUE(metainfo.open(QIODevice::ReadOnly));
+    const QString xml = QString::fromUtf8(metainfo.readAll());
+    EXPECT_TRUE(xml.contains("<id>" + id + "</id>"));
+    EXPECT_TRUE(xml.contains("<launchable type=\"desktop-id\">" + id + ".desktop</launchable>"));
 }
 
 TEST(CommandLineOpen, TheFileOpensThroughOpenVideoOnceTheWindowIsUp) {
