@@ -1,5 +1,7 @@
 #include "media/encoders/CompressorRecipes.h"
 
+#include <algorithm>
+#include <cmath>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -32,11 +34,14 @@ const CompressorRecipe kRecipes[] = {
     // The libav wrapper of this version stamps every packet of this encoder
     // with an invalid time: players see one frame. The times are put back
     // from the input, which needs frames in input order (no B-frames).
+    // It also gives the encoder a time base of 1/65535 s whatever the
+    // stream's rate, which its rate control takes for the picture rate.
     {.factory = "avenc_mpeg4",
      .friendlyName = "DivX-compatible MPEG-4 Part 2 encoder (libav)",
      .parser = "mpeg4videoparse",
      .pinned = "max-bframes=0",
-     .restoreTimestamps = true},
+     .restoreTimestamps = true,
+     .rateControlRate = 65535},
     {.factory = "avenc_ac3_fixed", .friendlyName = "ATSC A/52A (AC-3) encoder, fixed-point"},
     {.factory = "avenc_ffv1", .friendlyName = "FFV1 lossless"},
     {.factory = "avenc_ffvhuff", .friendlyName = "Huffyuv lossless, FFmpeg variant"},
@@ -132,6 +137,82 @@ void FreeQueueRef(gpointer data) {
     delete static_cast<std::shared_ptr<TimeQueue>*>(data);
 }
 
+// libavcodec's one-pass rate control hands each picture the bit rate over
+// the rate it counts with: told 65535 pictures a second instead of 25, it
+// plans a 2600th of the bits and codes every picture at the coarsest
+// quantiser (some 350 kbit/s at 320x240, whatever the bit rate). Only its
+// correction for the bits it lags behind the bit rate by is not scaled
+// with that rate: (tolerance + lag) / tolerance. With a tolerance that
+// small, the lag settles where the correction makes up for the miscount,
+// a quarter of a second of the bit rate, and the bit rate written follows
+// the setting (within a few per cent over 20 s, at the picture quality of
+// ffmpeg's own encoder at the same bit rate).
+// Its constant-quantiser mode fares no better: the wrapper hands the
+// quantiser to the first picture only, and the rest are coded at the
+// finest. The quantiser becomes the rate control's only choice instead.
+struct RateControlFix {
+    int assumedRate;
+};
+
+constexpr const char* kOwnTolerance = "orvelin-own-bitrate-tolerance";
+constexpr const char* kOwnQmin = "orvelin-own-qmin";
+constexpr const char* kOwnQmax = "orvelin-own-qmax";
+
+void SetKeepingOwn(GstElement* encoder, const char* property, const char* key, gint value) {
+    if (!g_object_class_find_property(G_OBJECT_GET_CLASS(encoder), property))
+        return;
+    if (!g_object_get_data(G_OBJECT(encoder), key)) {
+        gint own = 0;
+        g_object_get(encoder, property, &own, nullptr);
+        g_object_set_data_full(G_OBJECT(encoder), key, new gint(own),
+                               [](gpointer p) { delete static_cast<gint*>(p); });
+    }
+    g_object_set(encoder, property, value, nullptr);
+}
+
+GstPadProbeReturn OnEncoderCaps(GstPad* pad, GstPadProbeInfo* info, gpointer data) {
+    GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+    if (GST_EVENT_TYPE(event) != GST_EVENT_CAPS)
+        return GST_PAD_PROBE_OK;
+    const auto* fix = static_cast<const RateControlFix*>(data);
+    GstElement* encoder = GST_PAD_PARENT(pad);
+    GstCaps* caps = nullptr;
+    gst_event_parse_caps(event, &caps);
+    int num = 0;
+    int den = 0;
+    const GstStructure* s = caps ? gst_caps_get_structure(caps, 0) : nullptr;
+    if (!s || !gst_structure_get_fraction(s, "framerate", &num, &den) || num <= 0 || den <= 0) {
+        num = 25; // what the wrapper takes for a stream without a rate
+        den = 1;
+    }
+    gint pass = 0;
+    g_object_get(encoder, "pass", &pass, nullptr);
+    if (pass == 2) { // constant quantiser
+        gfloat quantizer = 0;
+        g_object_get(encoder, "quantizer", &quantizer, nullptr);
+        const gint q = std::clamp(static_cast<gint>(std::lround(quantizer)), 1, 31);
+        SetKeepingOwn(encoder, "qmin", kOwnQmin, q);
+        SetKeepingOwn(encoder, "qmax", kOwnQmax, q);
+        return GST_PAD_PROBE_OK;
+    }
+    gint bitrate = 0;
+    g_object_get(encoder, "bitrate", &bitrate, nullptr);
+    if (bitrate <= 0)
+        return GST_PAD_PROBE_OK;
+    // A quarter of a second of the bit rate, over the miscount.
+    const double tolerance = static_cast<double>(bitrate) * num / den / (4.0 * fix->assumedRate);
+    SetKeepingOwn(encoder, "bitrate-tolerance", kOwnTolerance,
+                  static_cast<gint>(std::max(1.0, std::round(tolerance))));
+    return GST_PAD_PROBE_OK;
+}
+
+void GiveBack(GstElement* encoder, const char* property, const char* key) {
+    if (auto* own = static_cast<gint*>(g_object_get_data(G_OBJECT(encoder), key))) {
+        g_object_set(encoder, property, *own, nullptr);
+        g_object_set_data(G_OBJECT(encoder), key, nullptr);
+    }
+}
+
 } // namespace
 
 const CompressorRecipe* FindRecipe(const QString& factoryName) {
@@ -140,6 +221,22 @@ const CompressorRecipe* FindRecipe(const QString& factoryName) {
             return &r;
     }
     return nullptr;
+}
+
+void InstallRateControlFix(GstElement* encoder, int assumedRate) {
+    GstPad* sink = gst_element_get_static_pad(encoder, "sink");
+    if (!sink)
+        return;
+    gst_pad_add_probe(sink, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, OnEncoderCaps,
+                      new RateControlFix{assumedRate},
+                      [](gpointer data) { delete static_cast<RateControlFix*>(data); });
+    gst_object_unref(sink);
+}
+
+void RestoreRateControl(GstElement* encoder) {
+    GiveBack(encoder, "bitrate-tolerance", kOwnTolerance);
+    GiveBack(encoder, "qmin", kOwnQmin);
+    GiveBack(encoder, "qmax", kOwnQmax);
 }
 
 void InstallTimestampRepair(GstElement* encoder) {

@@ -16,8 +16,11 @@ struct CompressorRecipe {
     const char* pinned = nullptr;       // "name=value;..." fixed settings (hidden)
     bool restoreTimestamps = false;     // the encoder's output times are repaired
     bool fitRate = false;               // frames are fitted to the nearest rate it takes
-    const char* badMuxers = nullptr;    // space-separated multiplexers whose files do not play
-    const char* excluded = nullptr;     // why the encoder is left out
+    // The picture rate the libav wrapper's rate control counts with where it
+    // is not the stream's (its time base); 0 when it counts right.
+    int rateControlRate = 0;
+    const char* badMuxers = nullptr; // space-separated multiplexers whose files do not play
+    const char* excluded = nullptr;  // why the encoder is left out
 };
 
 // The recipe of an encoder factory; nullptr when it needs nothing special.
@@ -26,5 +29,14 @@ const CompressorRecipe* FindRecipe(const QString& factoryName);
 // Gives each buffer leaving `encoder` the time of the frame that went in at
 // the same position (the encoder must not reorder frames).
 void InstallTimestampRepair(GstElement* encoder);
+
+// Makes a libav MPEG-4 Part 2 style encoder whose rate control counts
+// `assumedRate` pictures per second write the bit rate and quantiser its
+// settings hold, whatever the stream's rate (see CompressorRecipes.cpp).
+// What it changes on the encoder is given back by RestoreRateControl.
+void InstallRateControlFix(GstElement* encoder, int assumedRate);
+// Gives the encoder back the settings InstallRateControlFix changed for a
+// job.
+void RestoreRateControl(GstElement* encoder);
 
 } // namespace orvelin::media

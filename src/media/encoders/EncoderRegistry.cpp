@@ -358,6 +358,8 @@ std::shared_ptr<Filter> BindCompressor(const QString& factoryName) {
         ApplySettings(encoder, recipe->pinned);
         if (recipe->restoreTimestamps)
             InstallTimestampRepair(encoder);
+        if (recipe->rateControlRate > 0)
+            InstallRateControlFix(encoder, recipe->rateControlRate);
     }
     auto filter = std::make_shared<GstFilter>(bin, encoder, device->friendlyName,
                                               PinnedNames(recipe ? recipe->pinned : nullptr));

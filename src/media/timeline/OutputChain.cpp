@@ -1,6 +1,7 @@
 #include "media/timeline/OutputChain.h"
 
 #include "media/ErrorText.h"
+#include "media/encoders/CompressorRecipes.h"
 #include "media/playback/PlaybackSinks.h"
 #include "media/timeline/RgbConvertElement.h"
 #include "media/timeline/StreamEnds.h"
@@ -456,6 +457,7 @@ void RestoreReordering(GstElement* compressor) {
     if (!compressor)
         return;
     GstElement* encoder = findEncoder(compressor);
+    RestoreRateControl(encoder);
     for (const auto& [property, key] : kReorderingKeys) {
         auto* own = static_cast<gint64*>(g_object_get_data(G_OBJECT(encoder), key));
         GType type = G_TYPE_INVALID;

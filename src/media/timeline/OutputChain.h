@@ -18,7 +18,8 @@ HRESULT LinkGroupOutput(FilterGraph::Impl& graph, int32_t group, GstElement* com
                         GstElement* mux);
 
 // Gives a compressor back the picture reordering its user chose, where a
-// chain into a container that keeps no presentation order had turned it off.
+// chain into a container that keeps no presentation order had turned it off,
+// and the rate-control settings a job adjusted to make its bit rate hold.
 void RestoreReordering(GstElement* compressor);
 
 } // namespace orvelin::media
