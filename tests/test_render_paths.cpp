@@ -20,6 +20,7 @@
 #include <QFile>
 #include <QImage>
 #include <QPainter>
+#include <QProcess>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -373,6 +374,34 @@ TEST(RenderPaths, TransportStreamPartsGiveTheSameFramesAndSound) {
     ASSERT_FALSE(ts.isEmpty());
     ExpectSameFramesAndSound(env, ts, 0.0, 1.0, 25.0, "ts-start");
     ExpectSameFramesAndSound(env, ts, 1.3, 1.0, 25.0, "ts-between");
+}
+
+// A DVD title as ffmpeg writes it, whose first pack (0.535 s) comes before
+// its first picture (0.54 s), and interlaced H.264 whose fields both ways
+// make whole pictures: parts count from the first picture either way.
+TEST(RenderPaths, LateProgramStreamAndInterlacedPartsGiveTheSameFramesAndSound) {
+    TestEnv env;
+    Sources& s = Sources::Get();
+    s.NumberedSource(75, 160, 120, "25/1");
+    const QString vob = s.Path("late.vob");
+    QProcess ffmpeg;
+    ffmpeg.start("ffmpeg", {"-nostdin", "-y", "-loglevel", "error", "-framerate", "25", "-i",
+                            s.Path("frames-160x120-75/%05d.png"), "-f", "lavfi", "-i",
+                            "sine=f=440:sample_rate=48000", "-t", "3", "-target", "pal-dvd", "-s",
+                            "160x120", vob});
+    ASSERT_TRUE(ffmpeg.waitForFinished(60000) && ffmpeg.exitCode() == 0);
+    ExpectSameFramesAndSound(env, vob, 0.0, 1.0, 25.0, "vob-start");
+    ExpectSameFramesAndSound(env, vob, 1.3, 1.0, 25.0, "vob-between");
+
+    const QString interlaced = s.Make(
+        "interlaced.ts", s.NumberedSource(100, 160, 120, "50/1") +
+                             " ! interlace field-pattern=1:1 top-field-first=true ! "
+                             "video/x-raw,format=I420 ! x264enc interlaced=true "
+                             "speed-preset=ultrafast ! h264parse ! queue ! mpegtsmux name=mux ! "
+                             "filesink location=@OUT@ " +
+                             Sources::Tone(2.0, "avenc_mp2") + "! mux. ");
+    ASSERT_FALSE(interlaced.isEmpty());
+    ExpectSameFramesAndSound(env, interlaced, 0.0, 1.0, 25.0, "interlaced");
 }
 
 // Pictures whose shown shape differs from the frame's are placed alike:

@@ -25,6 +25,15 @@ constexpr const char* kTargetTrackKey = "orvelin-target-track";
 constexpr const char* kStreamKey = "orvelin-stream-id";
 
 // Elements of a clip land in the one track their clip was made for.
+// The editing services deinterlace every video source that is interlaced
+// or mixed, by default with the plain line average: yadif, as in the
+// plain pipeline, keeps the detail of still parts.
+void onDeepElementAdded(GstBin*, GstBin*, GstElement* element, gpointer) {
+    GstElementFactory* factory = gst_element_get_factory(element);
+    if (factory && g_strcmp0(GST_OBJECT_NAME(factory), "deinterlace") == 0)
+        gst_util_set_object_arg(G_OBJECT(element), "method", "yadif");
+}
+
 GPtrArray* selectTracks(GESTimeline*, GESClip* clip, GESTrackElement* element, gpointer) {
     GPtrArray* tracks = g_ptr_array_new();
     auto* target = static_cast<GESTrack*>(g_object_get_data(G_OBJECT(clip), kTargetTrackKey));
@@ -72,6 +81,7 @@ HRESULT Builder::Run(const Timeline& model) {
         return RecordError(E_OUTOFMEMORY, QStringLiteral("The editing timeline cannot be made."));
     gst_object_ref_sink(out_.timeline);
     g_signal_connect(out_.timeline, "select-tracks-for-object", G_CALLBACK(selectTracks), nullptr);
+    g_signal_connect(out_.timeline, "deep-element-added", G_CALLBACK(onDeepElementAdded), nullptr);
     int32_t count = 0;
     model.GetGroupCount(&count);
     for (int32_t g = 0; g < count; ++g) {
