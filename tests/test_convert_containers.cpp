@@ -2,7 +2,8 @@
 // together several times is converted and read back with ffmpeg, which
 // places sound and pictures by the times the file stores (not by counting
 // samples): variable-rate MP3 in AVI, and WMV and ASF at NTSC rates, whole
-// and clean to their end.
+// and clean to their end; and an encoder that obeys its bit rate.
+#include "options/CompressorCatalog.h"
 #include "options/OutputSettings.h"
 #include "support/ConvertJob.h"
 #include "support/MediaFixtures.h"
@@ -198,5 +199,33 @@ TEST(ConvertContainers, WindowsMediaKeepsNtscRatesEveryPictureAndTheSoundInStep)
         // Every picture that starts within the converted seconds.
         EXPECT_EQ(r.pictures, int(std::ceil(double(kSeconds) * c.num / c.den)));
         ExpectInStep(r, c.num, c.den, 0.020);
+    }
+}
+
+TEST(ConvertContainers, Mpeg4PartTwoWritesTheBitRateItsSettingsHold) {
+    // Moving detail that the encoder codes at 600 kbit/s and at three times
+    // that, well between its coarsest and finest quantiser.
+    const QString source = Sources::Get().Make(
+        "zone-plate.mkv", "videotestsrc num-buffers=150 pattern=zone-plate kx2=4 ky2=4 kt2=1 "
+                          "kxt=1 ! video/x-raw,width=320,height=240,framerate=25/1 ! "
+                          "x264enc pass=quant quantizer=10 speed-preset=ultrafast ! h264parse ! "
+                          "matroskamux ! filesink location=@OUT@");
+    ASSERT_FALSE(source.isEmpty());
+    for (int bitrate : {600000, 1800000}) {
+        SCOPED_TRACE(bitrate);
+        Job job(source, kContainerAvi, QString("mpeg4-%1.avi").arg(bitrate));
+        ASSERT_TRUE(job.opened);
+        job.UseCompressors("avenc_mpeg4", nullptr);
+        SelectedVideoCompressor()->SetProperty("bitrate", QString::number(bitrate));
+        ASSERT_TRUE(job.Run()) << job.env.ui.MessageTexts().join("|").toStdString();
+        qint64 bytes = 0;
+        for (const QByteArray& size :
+             Ff("ffprobe", {"-v", "error", "-select_streams", "v:0", "-show_entries", "packet=size",
+                            "-of", "csv=p=0", job.Output()})
+                 .out.split('\n'))
+            bytes += size.toLongLong();
+        const double written = bytes * 8.0 / job.probedLength * media::kUnitsPerSecond;
+        std::printf("set %d bit/s, written %.0f bit/s\n", bitrate, written);
+        EXPECT_NEAR(written, bitrate, 0.15 * bitrate);
     }
 }
