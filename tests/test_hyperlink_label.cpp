@@ -1,10 +1,15 @@
 // The hyperlink label: link colours, underline modes, fitting to its text,
 // hover tracking, opening through the UI services with the web-page
 // association as fallback, and the failure messages.
+#include "app/AppContext.h"
 #include "app/BrowserAssociation.h"
+#include "app/UrlOpener.h"
 #include "controls/HyperlinkLabel.h"
+#include "mainwnd/ControlIds.h"
+#include "mainwnd/MainDialog.h"
 #include "support/TestEnv.h"
 
+#include <QAbstractButton>
 #include <QAccessible>
 #include <QAccessibleActionInterface>
 #include <QCursor>
@@ -13,9 +18,12 @@
 #include <QFile>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
 #include <gtest/gtest.h>
+
+#include <optional>
 
 using namespace orvelin;
 using namespace orvelin::test;
@@ -358,6 +366,159 @@ TEST(BrowserAssociation, ReadsTheExecLineOfTheDesktopEntry) {
     EXPECT_EQ(DesktopEntryExec(LocateDesktopEntry("noexec.desktop")), "");
     EXPECT_EQ(LocateDesktopEntry("missing.desktop"), "");
     EXPECT_EQ(DesktopEntryExec(env.TempPath("nothing.desktop")), "");
+    if (oldDataHome.isEmpty())
+        qunsetenv("XDG_DATA_HOME");
+    else
+        qputenv("XDG_DATA_HOME", oldDataHome);
+}
+
+// ------------------------------------------------- the desktop's real opener
+
+namespace {
+
+// The product's UI services with message boxes recorded instead of shown.
+class RecordingUi : public QtUiServices {
+public:
+    int MessageBox(QWidget*, const QString& text, const QString& caption, MsgButtons,
+                   MsgIcon) override {
+        messages << caption + ": " + text;
+        return IdOk;
+    }
+    QStringList messages;
+};
+
+// xdg-open and xdg-mime as scripts in a folder put first on PATH; xdg-open
+// notes its arguments, waits `seconds` and ends with `status`.
+class FakeDesktop {
+public:
+    FakeDesktop(int status, double seconds = 0.0, const QByteArray& mimeAnswer = {}) {
+        Script("xdg-open", QString("#!/bin/sh\necho \"$@\" >> '%1'\nsleep %2\nexit %3\n")
+                               .arg(dir_.filePath("opened"))
+                               .arg(seconds)
+                               .arg(status)
+                               .toUtf8());
+        // No browser registered unless told.
+        Script("xdg-mime", mimeAnswer.isEmpty() ? QByteArray("#!/bin/sh\nexit 1\n")
+                                                : "#!/bin/sh\necho " + mimeAnswer + "\n");
+        oldPath_ = qgetenv("PATH");
+        qputenv("PATH", dir_.path().toUtf8() + ":" + oldPath_);
+    }
+    ~FakeDesktop() { qputenv("PATH", oldPath_); }
+    void Script(const QString& name, const QByteArray& text) {
+        QFile f(dir_.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+        f.setPermissions(f.permissions() | QFile::ExeOwner);
+    }
+    QString Opened() const {
+        QFile f(dir_.filePath("opened"));
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()).trimmed() : QString();
+    }
+    QString Path(const QString& name) const { return dir_.filePath(name); }
+
+private:
+    QTemporaryDir dir_;
+    QByteArray oldPath_;
+};
+
+// Opens `url` and waits for the answer.
+std::optional<bool> OpenAndWait(const QString& url, int patienceMs = kOpenerPatienceMs) {
+    std::optional<bool> answer;
+    OpenWithDesktopOpener(
+        QUrl(url), [&](bool opened) { answer = opened; }, patienceMs);
+    WaitFor([&] { return answer.has_value(); }, std::chrono::seconds(10));
+    return answer;
+}
+
+} // namespace
+
+TEST(DesktopOpener, TheOpenersExitStatusDecides) {
+    {
+        FakeDesktop desktop(3); // xdg-open: no application for the address
+        EXPECT_EQ(OpenAndWait(kTarget), std::optional<bool>(false));
+        // The address reaches the opener as one argument.
+        EXPECT_EQ(desktop.Opened(), QUrl(kTarget).toString(QUrl::FullyEncoded));
+    }
+    {
+        FakeDesktop desktop(0);
+        EXPECT_EQ(OpenAndWait(kTarget), std::optional<bool>(true));
+    }
+    {
+        // An opener that runs the browser itself and stays: opened once the
+        // patience is over, without waiting for it to end.
+        FakeDesktop desktop(0, 3.0);
+        QElapsedTimer clock;
+        clock.start();
+        EXPECT_EQ(OpenAndWait(kTarget, 300), std::optional<bool>(true));
+        EXPECT_LT(clock.elapsed(), 2500);
+    }
+    {
+        // No opener at all.
+        QTemporaryDir empty;
+        const QByteArray oldPath = qgetenv("PATH");
+        qputenv("PATH", empty.path().toUtf8());
+        EXPECT_EQ(OpenAndWait(kTarget), std::optional<bool>(false));
+        qputenv("PATH", oldPath);
+    }
+}
+
+TEST(DesktopOpener, NothingOpenedShowsTheLinkAndHomepageMessages) {
+    TestEnv env;
+    RecordingUi ui;
+    FakeDesktop desktop(3);
+    // The link: the window stays usable while the opener runs, then the
+    // message of code 31 and no visited colour.
+    LabelWindow w(ui);
+    w.label->SetURL(kTarget);
+    w.label->Attach();
+    w.Show();
+    QTest::mouseClick(w.label, Qt::LeftButton, {}, QPoint(5, 5));
+    ASSERT_TRUE(WaitFor([&] { return !ui.messages.isEmpty(); }, std::chrono::seconds(10)));
+    EXPECT_EQ(ui.messages, QStringList{"orvelin: Unable to open hyperlink:\n\nThere is no "
+                                       "application associated\nwith the given filename "
+                                       "extension."});
+    EXPECT_FALSE(w.label->IsVisited());
+
+    // Homepage: "unknown errors".
+    AppContext context{*env.settings, ui, 0};
+    MainDialog dialog(context);
+    dialog.show();
+    ui.messages.clear();
+    qobject_cast<QAbstractButton*>(dialog.Control(IDC_BUTTON_HOMEPAGE))->click();
+    ASSERT_TRUE(WaitFor([&] { return !ui.messages.isEmpty(); }, std::chrono::seconds(10)));
+    EXPECT_TRUE(ui.messages[0].startsWith("unknown errors: ")) << ui.messages[0].toStdString();
+}
+
+TEST(DesktopOpener, TheBrowserForWebPagesIsTheFallback) {
+    TestEnv env;
+    RecordingUi ui;
+    FakeDesktop desktop(4, 0.0, "fakeweb.desktop"); // the opener's application failed
+    // The registered browser notes what it was given.
+    desktop.Script(
+        "fakeweb",
+        QString("#!/bin/sh\necho \"$@\" > '%1'\n").arg(desktop.Path("browsed")).toUtf8());
+    const QString apps = env.TempPath("data/applications");
+    ASSERT_TRUE(QDir().mkpath(apps));
+    QFile entry(apps + "/fakeweb.desktop");
+    ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
+    entry.write(QString("[Desktop Entry]\nExec=%1 --new-window %u\n")
+                    .arg(desktop.Path("fakeweb"))
+                    .toUtf8());
+    entry.close();
+    const QByteArray oldDataHome = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", env.TempPath("data").toUtf8());
+
+    LabelWindow w(ui);
+    w.label->SetURL(kTarget);
+    w.label->Attach();
+    w.Show();
+    QTest::mouseClick(w.label, Qt::LeftButton, {}, QPoint(5, 5));
+    ASSERT_TRUE(WaitFor([&] { return w.label->IsVisited(); }, std::chrono::seconds(10)));
+    EXPECT_TRUE(ui.messages.isEmpty());
+    QFile browsed(desktop.Path("browsed"));
+    ASSERT_TRUE(WaitFor([&] { return browsed.exists() && browsed.size() > 0; }));
+    ASSERT_TRUE(browsed.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(browsed.readAll()).trimmed(), "--new-window " + kTarget);
     if (oldDataHome.isEmpty())
         qunsetenv("XDG_DATA_HOME");
     else

@@ -253,6 +253,33 @@ TEST(LanguageFont, ChosenFontIsStoredUnderTheLanguageAndRebuilt) {
     EXPECT_EQ(env.settings->GetInt("english", "lfHeight", 0), -16);
 }
 
+TEST(LanguageFont, ABoldFontReachesOnlyTheControlsThePackRetitles) {
+    TestEnv env;
+    PackFolder folder;
+    Pack().Attach(env.settings.get(), &env.ui);
+    // The caption (so the window takes the font) and one button.
+    folder.Write("english", "[DIALOG]\nIDD_PROGRAM_CAPTION=Orvelin\nIDC_BUTTON_PLAY=Play\n");
+    ASSERT_TRUE(folder.Init("english"));
+    MainDialog dialog(*env.context);
+    QFont bold("Serif");
+    bold.setPixelSize(13);
+    bold.setBold(true);
+    // Twice: a second font change must not leak either.
+    for (int round = 0; round < 2; ++round) {
+        env.ui.fontAnswers.push_back(bold);
+        dialog.OnFont();
+        EXPECT_TRUE(dialog.font().bold());
+        EXPECT_TRUE(dialog.Control(IDC_BUTTON_PLAY)->font().bold());
+        for (int id : {IDC_BUTTON_OPEN_VIDEO, IDC_BUTTON_OPTIONS, IDC_BUTTON_CONVERT,
+                       IDC_STATIC_START_TIME, IDC_STATIC_END_TIME, IDC_STATIC_POSITION,
+                       IDC_STATIC_OUTPUT_INFO, IDC_BUTTON_PAUSE, IDC_BUTTON_EXIT}) {
+            EXPECT_FALSE(dialog.Control(id)->font().bold()) << id << " round " << round;
+            EXPECT_NE(dialog.Control(id)->font().pixelSize(), 13) << id;
+        }
+        bold.setItalic(true);
+    }
+}
+
 TEST(LanguageFont, AbsurdStoredFontsStayLegible) {
     TestEnv env;
     PackFolder folder;

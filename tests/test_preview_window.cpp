@@ -114,14 +114,37 @@ TEST_F(PreviewWindowTest, TitleFollowsTheClipAndThePause) {
     EXPECT_EQ(window->windowTitle(), "bars.mkv  ");
 }
 
-TEST_F(PreviewWindowTest, NewWindowIsCalledVideoWindowAndStandsAboveTheMainWindow) {
-    PreviewPlayer player(*env_.context, &owner_);
-    PreviewWindow window(&player, &owner_);
-    EXPECT_EQ(window.windowTitle(), "Video Window");
-    const QRect workArea = owner_.screen()->availableGeometry();
-    const QRect expected = InitialPreviewRect(workArea, owner_.frameGeometry());
-    EXPECT_EQ(window.pos(), expected.topLeft()); // the frame's corner
-    EXPECT_EQ(window.size(), expected.size());
+TEST_F(PreviewWindowTest, NewWindowIsCalledVideoWindowAndStandsBesideTheMainWindow) {
+    {
+        PreviewPlayer player(*env_.context, &owner_);
+        PreviewWindow window(&player, &owner_);
+        EXPECT_EQ(window.windowTitle(), "Video Window");
+    }
+    // The screen here is small (the offscreen screen is 800 × 600): a 720p
+    // video is scaled down with its shape, beside the main window and on
+    // the screen.
+    MediaSpec hd;
+    hd.width = 1280;
+    hd.height = 720;
+    hd.seconds = 0.4;
+    hd.audio = false;
+    const QString clip = media_->filePath("hd.mkv");
+    ASSERT_TRUE(MakeMedia(clip, hd));
+    for (const QRect& main : {QRect(20, 20, 500, 300), QRect(200, 500, 500, 300)}) {
+        owner_.setGeometry(main);
+        auto player = Open(clip);
+        PreviewWindow* window = player->Window();
+        const QRect available = owner_.screen()->availableGeometry();
+        EXPECT_TRUE(available.contains(window->frameGeometry()));
+        EXPECT_FALSE(window->frameGeometry().intersects(owner_.frameGeometry()));
+        EXPECT_LT(window->width(), 1280);
+        EXPECT_NEAR(double(window->width()) / window->height(), 16.0 / 9.0, 0.02);
+        // Normal size asks for 1280 × 720 again and gets what the screen holds.
+        window->move(available.topLeft() + QPoint(300, 300));
+        window->RunCommand(PreviewWindow::kCmdNormalSize);
+        EXPECT_TRUE(available.contains(window->frameGeometry()));
+        player->Close();
+    }
 }
 
 TEST_F(PreviewWindowTest, PlayingFramesReachTheWindow) {

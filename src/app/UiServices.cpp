@@ -1,9 +1,9 @@
 #include "app/UiServices.h"
 
 #include "app/BrowserAssociation.h"
+#include "app/UrlOpener.h"
 
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDialog>
@@ -128,8 +128,10 @@ std::optional<QFont> QtUiServices::ChooseFont(QWidget* owner, const QFont& initi
     return font;
 }
 
-bool QtUiServices::OpenUrl(const QString& url) {
-    return QDesktopServices::openUrl(QUrl::fromUserInput(url));
+void QtUiServices::OpenUrl(const QString& url, std::function<void(bool opened)> done) {
+    // QDesktopServices::openUrl answers as soon as the opener has started;
+    // whether anything opened is told by the opener's exit.
+    OpenWithDesktopOpener(QUrl::fromUserInput(url), std::move(done));
 }
 
 bool QtUiServices::StartProcess(const QString& program, const QStringList& arguments) {

@@ -3,6 +3,7 @@
 #include <QFont>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 class QWidget;
@@ -45,8 +46,13 @@ public:
     virtual std::optional<QString> OpenFileName(const FileDialogRequest& request) = 0;
     virtual std::optional<QString> SaveFileName(const FileDialogRequest& request) = 0;
     virtual std::optional<QFont> ChooseFont(QWidget* owner, const QFont& initial) = 0;
-    // Opens a web address or file in the user's default application; false on failure.
-    virtual bool OpenUrl(const QString& url) = 0;
+    // Opens a web address or file in the user's default application and
+    // tells `done` whether it opened: from the event loop once the desktop's
+    // opener has answered (it may be at once), never by blocking the caller.
+    // `done` may be empty.
+    virtual void OpenUrl(const QString& url, std::function<void(bool opened)> done) = 0;
+    // The same for a caller that does not wait for the outcome.
+    void OpenUrl(const QString& url) { OpenUrl(url, {}); }
     // Starts a detached process; false when it cannot be started.
     virtual bool StartProcess(const QString& program, const QStringList& arguments) = 0;
     // The command line of the application registered for web pages (the
@@ -72,7 +78,8 @@ public:
     std::optional<QString> OpenFileName(const FileDialogRequest& request) override;
     std::optional<QString> SaveFileName(const FileDialogRequest& request) override;
     std::optional<QFont> ChooseFont(QWidget* owner, const QFont& initial) override;
-    bool OpenUrl(const QString& url) override;
+    using UiServices::OpenUrl;
+    void OpenUrl(const QString& url, std::function<void(bool opened)> done) override;
     bool StartProcess(const QString& program, const QStringList& arguments) override;
     QString HtmlAssociationCommand() override;
 };

@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QProcess>
 #include <QStyle>
 #include <QStyleOptionFocusRect>
@@ -307,13 +308,20 @@ void HyperlinkLabel::mouseReleaseEvent(QMouseEvent* event) {
 
 void HyperlinkLabel::OnClicked() {
     hovering_ = false;
-    const int result = GotoURL(url_);
-    visited_ = result > 32;
     UpdateLook();
-    if (!visited_) {
-        QApplication::beep();
-        ReportLinkError(result);
-    }
+    // The outcome comes once the desktop has answered; the label may be gone
+    // by then.
+    QPointer<HyperlinkLabel> self(this);
+    GotoURL(url_, [self](int result) {
+        if (!self)
+            return;
+        self->visited_ = result > 32;
+        self->UpdateLook();
+        if (!self->visited_) {
+            QApplication::beep();
+            self->ReportLinkError(result);
+        }
+    });
 }
 
 QString HyperlinkLabel::CutAtPlaceholder(const QString& registered) {
@@ -338,22 +346,31 @@ QString HyperlinkLabel::BrowserCommandLine(const QString& registered, const QStr
     return CutAtPlaceholder(registered) + ' ' + target;
 }
 
-int HyperlinkLabel::GotoURL(const QString& url) {
-    if (ui_.OpenUrl(url))
-        return kOpened;
-    // Opening through the desktop failed: nothing handles the address.
-    const int shellResult = kNoAssociation;
-    const QString registered = ui_.HtmlAssociationCommand();
-    if (registered.trimmed().isEmpty())
-        return shellResult;
-    // The target is passed as one argument of its own, so an address with
-    // blanks or quotes stays whole.
-    QStringList parts = QProcess::splitCommand(CutAtPlaceholder(registered));
-    if (parts.isEmpty())
-        return kFileNotFound;
-    const QString program = parts.takeFirst();
-    parts << url;
-    return ui_.StartProcess(program, parts) ? kOpened : kFileNotFound;
+void HyperlinkLabel::GotoURL(const QString& url, std::function<void(int result)> done) {
+    UiServices* ui = &ui_;
+    ui->OpenUrl(url, [ui, url, done = std::move(done)](bool opened) {
+        if (opened) {
+            done(kOpened);
+            return;
+        }
+        // The desktop could not open it: nothing handles the address.
+        const int shellResult = kNoAssociation;
+        const QString registered = ui->HtmlAssociationCommand();
+        if (registered.trimmed().isEmpty()) {
+            done(shellResult);
+            return;
+        }
+        // The target is passed as one argument of its own, so an address
+        // with blanks or quotes stays whole.
+        QStringList parts = QProcess::splitCommand(CutAtPlaceholder(registered));
+        if (parts.isEmpty()) {
+            done(kFileNotFound);
+            return;
+        }
+        const QString program = parts.takeFirst();
+        parts << url;
+        done(ui->StartProcess(program, parts) ? kOpened : kFileNotFound);
+    });
 }
 
 QString HyperlinkLabel::LinkErrorMessage(int result) {

@@ -4,6 +4,7 @@
 #include <QFont>
 #include <QLabel>
 #include <QTimer>
+#include <functional>
 
 namespace orvelin {
 
@@ -62,8 +63,9 @@ public:
     // the horizontal centre for AlignHCenter or the right edge for AlignRight.
     void PositionWindow();
 
-    // Opens `url`; answers kOpened or a failure code.
-    int GotoURL(const QString& url);
+    // Opens `url` and tells `done` kOpened or a failure code, once the
+    // desktop has answered (at once or later from the event loop).
+    void GotoURL(const QString& url, std::function<void(int result)> done);
     void ReportLinkError(int result);
     // "Unable to open hyperlink:\n\n" and the explanation of `result`.
     static QString LinkErrorMessage(int result);

@@ -80,10 +80,15 @@ bool LanguagePack::ApplyToDialog(QWidget* dialog, int32_t resourceId) const {
     if (!caption.isEmpty()) {
         if (font_) {
             // The dialog's own font is its own: controls that are not
-            // retitled keep the font they show now.
+            // retitled keep the font they show now. Every property of it is
+            // pinned: a font set with only some properties of its own takes
+            // the rest (weight, style, size) from the dialog.
             for (QWidget* w : children) {
-                if (!w->testAttribute(Qt::WA_SetFont))
-                    w->setFont(w->font());
+                QFont own = w->font();
+                if (own.resolveMask() == QFont::AllPropertiesResolved)
+                    continue;
+                own.setResolveMask(QFont::AllPropertiesResolved);
+                w->setFont(own);
             }
             dialog->setFont(*font_);
         }

@@ -1,5 +1,5 @@
 // Names that screen readers announce for the main window's controls without
-// a caption of their own, and the Tab order along the layout.
+// a caption of their own.
 #include "controls/Accessibility.h"
 #include "mainwnd/ControlIds.h"
 #include "mainwnd/MainDialog.h"
@@ -7,10 +7,12 @@
 namespace orvelin {
 
 void MainDialog::NameControls() {
-    NameControl(this, IDC_STATIC_POSITION, QStringLiteral("Position and length"));
+    // The text displays are read as their name and the text they show.
+    NameValueDisplay(this, IDC_STATIC_POSITION, QStringLiteral("Position and length"));
+    NameValueDisplay(this, IDC_STATIC_START_TIME, QStringLiteral("Start time"));
+    NameValueDisplay(this, IDC_STATIC_END_TIME, QStringLiteral("End time"));
+    NameValueDisplay(this, IDC_STATIC_OUTPUT_INFO, QStringLiteral("Output"));
     NameControl(this, IDC_SLIDER_SEEK, QStringLiteral("Seek"));
-    NameControl(this, IDC_STATIC_START_TIME, QStringLiteral("Start time"));
-    NameControl(this, IDC_STATIC_END_TIME, QStringLiteral("End time"));
     NameControl(this, IDC_STATIC_PICTURE, QStringLiteral("Picture"));
     NameControl(this, IDC_LIST_ITEMS, QStringLiteral("Items"));
     NameControl(this, IDC_LIST_MUSIC, QStringLiteral("Music"));
@@ -20,7 +22,6 @@ void MainDialog::NameControls() {
     NameControl(this, IDC_BUTTON_MOVE_DOWN, QStringLiteral("Move item down"));
     NameControl(this, IDC_BUTTON_ITEM_PROPERTIES,
                 QStringLiteral("Change selected item's properties"));
-    OrderTabsByLayout(this);
 }
 
 } // namespace orvelin

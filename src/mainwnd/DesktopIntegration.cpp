@@ -29,32 +29,26 @@ QStringList LocalFiles(const QMimeData* mime) {
 
 } // namespace
 
-void MainDialog::dragEnterEvent(QDragEnterEvent* event) {
+bool MainDialog::TakesDrop(const QMimeData* mime) const {
     // While a conversion is set up or runs the pointer shows that nothing
     // can be dropped.
-    if (!commandsBlocked_ && !state_.converting && !LocalFiles(event->mimeData()).isEmpty())
-        event->acceptProposedAction();
-    else
-        event->ignore();
+    return !commandsBlocked_ && !state_.converting && !LocalFiles(mime).isEmpty();
 }
 
-void MainDialog::dropEvent(QDropEvent* event) {
-    const QStringList files = LocalFiles(event->mimeData());
+bool MainDialog::TakeDrop(const QMimeData* mime) {
+    const QStringList files = LocalFiles(mime);
     // A conversion being set up reads the opened video's entries; a drop
     // that arrives meanwhile is turned away without a word (a message box
     // would run the event loop inside the set-up as well).
-    if (files.isEmpty() || commandsBlocked_) {
-        event->ignore();
-        return;
-    }
-    event->acceptProposedAction();
+    if (files.isEmpty() || commandsBlocked_)
+        return false;
     // The pointer already said no, but a drop that was on its way when the
     // job started is still refused.
     if (state_.converting) {
         app_.ui.FrameworkMessageBox(
             this, QStringLiteral("A video cannot be opened while a conversion is running."),
             MsgButtons::Ok, MsgIcon::Warning);
-        return;
+        return true;
     }
     if (files.size() > 1) {
         app_.ui.FrameworkMessageBox(
@@ -66,6 +60,23 @@ void MainDialog::dropEvent(QDropEvent* event) {
             MsgButtons::Ok, MsgIcon::Information);
     }
     OpenVideoFile(files.first());
+    return true;
+}
+
+void MainDialog::dragEnterEvent(QDragEnterEvent* event) {
+    if (TakesDrop(event->mimeData()))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void MainDialog::dropEvent(QDropEvent* event) {
+    if (LocalFiles(event->mimeData()).isEmpty() || commandsBlocked_) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    TakeDrop(event->mimeData());
 }
 
 void MainDialog::ShowConversionProgress(int percent) {

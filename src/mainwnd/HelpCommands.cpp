@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QPointer>
 
 namespace orvelin {
 
@@ -50,14 +51,18 @@ void MainDialog::ShowHelp(const QString& programFolder) {
 void MainDialog::OpenHomepage() {
     if (commandsBlocked_)
         return;
-    if (app_.ui.OpenUrl(kHomepageAddress))
-        return;
-    app_.ui.MessageBox(this,
-                       QStringLiteral("Orvelin could not start your web browser to show its "
-                                      "home page.\nPlease start your web browser yourself and "
-                                      "enter this address:\n\n%1")
-                           .arg(kHomepageAddress),
-                       QStringLiteral("unknown errors"));
+    QPointer<MainDialog> self(this);
+    app_.ui.OpenUrl(kHomepageAddress, [self](bool opened) {
+        if (opened || !self)
+            return;
+        self->app_.ui.MessageBox(
+            self,
+            QStringLiteral("Orvelin could not start your web browser to show its "
+                           "home page.\nPlease start your web browser yourself and "
+                           "enter this address:\n\n%1")
+                .arg(kHomepageAddress),
+            QStringLiteral("unknown errors"));
+    });
 }
 
 void MainDialog::OnAbout() {

@@ -3,6 +3,7 @@
 #include "app/AppContext.h"
 #include "app/SettingsStore.h"
 #include "app/UiServices.h"
+#include "controls/Accessibility.h"
 #include "controls/DialogUnits.h"
 #include "controls/ImageButton.h"
 #include "controls/Resources.h"
@@ -18,7 +19,9 @@
 #include "media/MediaPlatform.h"
 #include "options/CompressorCatalog.h"
 #include "preview/PreviewPlayer.h"
+#include "preview/PreviewWindow.h"
 
+#include <QCloseEvent>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -55,13 +58,16 @@ MainDialog::MainDialog(AppContext& app, QWidget* parent) : QDialog(parent), app_
     background_ = LoadBitmapResource(139);
     // 2. The controls of the template.
     CreateControls();
+    // Named before any text is shown, so that screen readers meet the
+    // displays as name and value from the start.
+    NameControls();
     // A video file dropped on the window opens as through Open Video.
     setAcceptDrops(true);
     // Connected first, so that Exit works even when the initialisation stops
     // early.
     ConnectCommands();
     Initialize();
-    NameControls();
+    OrderTabsByLayout(this);
 }
 
 MainDialog::~MainDialog() {
@@ -152,8 +158,12 @@ QString MainDialog::ControlText(int id) const {
 void MainDialog::SetControlText(int id, const QString& text) {
     QWidget* w = Control(id);
     if (auto* label = qobject_cast<QLabel*>(w)) {
+        const QString old = label->text();
         label->setText(text);
-        label->setAccessibleName(text);
+        if (IsValueDisplay(label))
+            NotifyValueChanged(label, old);
+        else
+            label->setAccessibleName(text);
     } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
         button->setText(text);
     }
@@ -314,6 +324,7 @@ void MainDialog::ConnectCommands() {
     onClick(IDC_BUTTON_PAUSE, [this] { OnPause(); });
     onClick(IDC_BUTTON_STOP, [this] { OnStop(); });
     connect(slider_, &SeekSlider::captureReleased, this, [this] { OnSliderReleased(); });
+    connect(slider_, &SeekSlider::keyMove, this, &MainDialog::OnSliderKey);
     onClick(IDC_BUTTON_CLOSE, [this] { OnCloseCommand(); });
     onClick(IDC_BUTTON_HELP, [this] { ShowHelp(); });
     onClick(IDC_BUTTON_HOMEPAGE, [this] { OpenHomepage(); });
@@ -443,34 +454,42 @@ bool MainDialog::RequestClose() {
     return true;
 }
 
-void MainDialog::accept() {
-    RequestClose();
-}
+// The dialog's OK and Cancel (Enter and Escape) never end the window: it ends
+// through Exit, its close button or the window manager's close (Alt+F4), each
+// of which passes the close checks.
+void MainDialog::accept() {}
 
-void MainDialog::reject() {
-    RequestClose();
+void MainDialog::reject() {}
+
+void MainDialog::closeEvent(QCloseEvent* event) {
+    if (RequestClose())
+        event->accept();
+    else
+        event->ignore();
 }
 
 void MainDialog::keyPressEvent(QKeyEvent* event) {
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     const bool plain = event->modifiers() == Qt::NoModifier ||
                        (event->modifiers() == Qt::KeypadModifier && event->key() == Qt::Key_Enter);
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        // Over a full-screen preview (the main window brought above it by a
+        // click) Escape leaves full screen, as it does in the preview itself.
+        if (player_ && player_->Window() && player_->Window()->IsFullScreen())
+            player_->Window()->LeaveFullScreen();
+        event->accept();
+        return;
+    }
     if (!enter || !plain) {
         QDialog::keyPressEvent(event);
         return;
     }
-    // No button is the default: Enter presses the focused button, and
-    // anywhere else it is the dialog's OK, which ends the window only
-    // through the close checks.
+    // No button is the default: Enter presses the focused button and does
+    // nothing anywhere else.
     auto* button = qobject_cast<QAbstractButton*>(focusWidget());
-    if (button && button->window() == this) {
-        if (button->isEnabled() && button->isVisible())
-            button->click();
-        event->accept();
-        return;
-    }
+    if (button && button->window() == this && button->isEnabled() && button->isVisible())
+        button->click();
     event->accept();
-    accept();
 }
 
 void MainDialog::paintEvent(QPaintEvent* event) {

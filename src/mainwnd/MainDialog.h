@@ -1,5 +1,6 @@
 #pragma once
 
+#include "controls/SeekSlider.h"
 #include "convert/ConvertHost.h"
 #include "convert/MainState.h"
 
@@ -16,6 +17,7 @@ class QLabel;
 class QAbstractButton;
 class QAction;
 class QMenu;
+class QMimeData;
 
 namespace orvelin {
 
@@ -23,7 +25,6 @@ struct AppContext;
 class PictureSurface;
 class PreviewPlayer;
 class ConversionController;
-class SeekSlider;
 class HelpWindow;
 
 // The single main window: holds the opened video, trim points, output
@@ -73,6 +74,11 @@ public:
     // Opens `path` as Open Video does after its file dialog (the command line
     // and a drop come here).
     void OpenVideoFile(const QString& path);
+    // Whether files being dragged over the window (or the preview) can be
+    // dropped; and taking them: the first opens as through Open Video.
+    // TakeDrop answers whether the drop was taken.
+    bool TakesDrop(const QMimeData* mime) const;
+    bool TakeDrop(const QMimeData* mime);
     void OnOptions();     // control 1003
     void TakeTrimStart(); // control 1062
     void TakeTrimEnd();   // control 1063
@@ -83,6 +89,9 @@ public:
     void OnSliderReleased();
     // Position message 1027 from the preview player.
     void OnPositionMessage(qint64 currentPosition, qint64 stopPosition);
+    // A moving key on the seek slider: arrows one second, Page keys ten,
+    // Home and End the start and the end of the clip.
+    void OnSliderKey(SeekSlider::KeyMove move);
     PreviewPlayer* Player() const { return player_.get(); }
     void ShowHelp(); // control 1084 and command 57670
     // The help's start page from the help folder inside `programFolder`.
@@ -117,6 +126,7 @@ public slots:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -124,12 +134,14 @@ protected:
 
 private:
     void CreateControls();
-    // Accessible names for the controls without a caption, and the Tab order.
+    // Accessible names for the controls without a caption.
     void NameControls();
     void Initialize();
     void SetUpImageButtons();
     void SetUpListViews();
     void ConnectCommands();
+    // The position text and the slider's thumb for these positions.
+    void ShowPosition(qint64 currentPosition, qint64 stopPosition);
     void WriteOutputInfoFirstForm();
     // Opens the file in a new preview player; false when the player failed
     // (it has shown its own message).

@@ -34,12 +34,4 @@ QRect FullScreenVideoRect(int videoWidth, int videoHeight, int screenWidth, int 
     return sx < sy ? fillWidth() : fillHeight();
 }
 
-QRect InitialPreviewRect(const QRect& workArea, const QRect& mainWindow) {
-    const int left = workArea.left() + 100;
-    const int top = workArea.top() + 5;
-    const int right = workArea.left() + (mainWindow.top() - workArea.top() - 5) * 4 / 3;
-    const int bottom = mainWindow.top();
-    return QRect(left, top, right - left, bottom - top);
-}
-
 } // namespace orvelin

@@ -169,8 +169,15 @@ void PreviewPlayer::CreatePreviewWindow() {
     if (window_)
         DestroyPreviewWindow();
     window_ = new PreviewWindow(this, owner_);
+    window_->SetDropTarget(dropTarget_);
     connect(window_, &PreviewWindow::closeCommand, this, &PreviewPlayer::closeCommand);
     windowCreated_ = true;
+}
+
+void PreviewPlayer::SetDropTarget(std::function<bool(const QMimeData* mime, bool drop)> target) {
+    dropTarget_ = std::move(target);
+    if (window_)
+        window_->SetDropTarget(dropTarget_);
 }
 
 void PreviewPlayer::DestroyPreviewWindow() {
@@ -338,8 +345,9 @@ HRESULT PreviewPlayer::InitVideoWindow(int multiplier, int divider) {
 
     const int width = static_cast<int>(int64_t(videoWidth) * multiplier / divider);
     const int height = static_cast<int>(int64_t(videoHeight) * multiplier / divider);
-    // The client area takes the video's size; the window system adds its frame.
-    window_->resize(std::max(width, 1), std::max(height, 1));
+    // The client area takes the video's size (less where the screen is
+    // smaller); the window system adds its frame.
+    window_->PlaceForPicture(QSize(std::max(width, 1), std::max(height, 1)));
     zoom_ = static_cast<float>(multiplier) / static_cast<float>(divider);
     window_->update();
     return S_OK;

@@ -7,8 +7,10 @@
 #include <QString>
 #include <QTimer>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
+class QMimeData;
 class QWidget;
 
 namespace orvelin {
@@ -70,7 +72,9 @@ public:
     // With the preview paused or stopped: moves `seconds` seconds on or back.
     void StepSeconds(int seconds);
 
-    // Sizes the preview window to the video's native size × m / d.
+    // Sizes the preview window to the video's native size × m / d (scaled
+    // down where the screen is smaller; the first time also placing it beside
+    // the main window).
     HRESULT InitVideoWindow(int multiplier, int divider);
     void UpdateTitle();
     // Drains the graph's events; the end of the clip stops and rewinds.
@@ -89,6 +93,8 @@ public:
     bool PollTimerActive() const { return pollTimer_.isActive(); }
 
     PreviewWindow* Window() const { return window_; }
+    // Where files dropped on the preview window go (see PreviewWindow).
+    void SetDropTarget(std::function<bool(const QMimeData* mime, bool drop)> target);
     QWidget* Owner() const { return owner_; }
     // Whether there is a graph whose video the window could show.
     bool HasVideoWindow() const { return graph_ != nullptr; }
@@ -127,6 +133,7 @@ private:
     REFERENCE_TIME stopPosition_ = 0;
     float zoom_ = 1.0f;
     QTimer pollTimer_;
+    std::function<bool(const QMimeData* mime, bool drop)> dropTarget_;
 };
 
 } // namespace orvelin

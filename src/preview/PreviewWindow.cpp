@@ -1,11 +1,15 @@
 #include "preview/PreviewWindow.h"
 
 #include "preview/FullScreenPlacement.h"
+#include "preview/PreviewPlacement.h"
 #include "preview/PreviewPlayer.h"
 #include "preview/WindowLayering.h"
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
@@ -53,23 +57,72 @@ PreviewWindow::PreviewWindow(PreviewPlayer* player, QWidget* mainWindow)
     setFocusPolicy(Qt::StrongFocus);
     setCursor(Qt::ArrowCursor);
 
-    QScreen* screen = mainWindow ? mainWindow->screen() : QGuiApplication::primaryScreen();
-    const QRect workArea = screen ? screen->availableGeometry() : QRect(0, 0, 800, 600);
-    QRect mainRect(workArea.left(), workArea.bottom() + 1, 1, 1);
-    if (mainWindow && mainWindow->isVisible())
-        mainRect = mainWindow->frameGeometry();
-    QRect place = InitialPreviewRect(workArea, mainRect);
-    if (place.width() <= 0 || place.height() <= 0)
-        place = QRect(place.topLeft(), QSize(320, 240));
-    // The place is the outer rectangle: the frame starts at its corner.
-    resize(place.size());
-    move(place.topLeft());
+    // A first place for a picture of 320 × 240; the player places the
+    // window for the video's own size once it knows it.
+    PlaceForPicture(QSize(320, 240));
+    placed_ = false;
+    setAcceptDrops(true);
 
     cursorTimer_.setInterval(kCursorTimerMs);
     connect(&cursorTimer_, &QTimer::timeout, this, &PreviewWindow::CheckCursor);
 }
 
 PreviewWindow::~PreviewWindow() = default;
+
+QRect PreviewWindow::AvailableArea() const {
+    QScreen* target = mainWindow_ ? mainWindow_->screen() : screen();
+    if (!target)
+        target = QGuiApplication::primaryScreen();
+    return target ? target->availableGeometry() : QRect(0, 0, 800, 600);
+}
+
+QMargins PreviewWindow::FrameMargins() const {
+    // Before the window is shown its frame is not known: the main window's
+    // decorations are the best guess.
+    auto margins = [](const QWidget* w) {
+        const QRect outer = w->frameGeometry();
+        const QRect inner = w->geometry();
+        return QMargins(inner.left() - outer.left(), inner.top() - outer.top(),
+                        outer.right() - inner.right(), outer.bottom() - inner.bottom());
+    };
+    if (isVisible() || !mainWindow_ || !mainWindow_->isVisible())
+        return margins(this);
+    return margins(mainWindow_);
+}
+
+void PreviewWindow::PlaceForPicture(const QSize& picture) {
+    const QRect available = AvailableArea();
+    const QMargins frame = FrameMargins();
+    QRect outer;
+    if (!placed_) {
+        const QRect mainRect =
+            mainWindow_ && mainWindow_->isVisible() ? mainWindow_->frameGeometry() : QRect();
+        outer = PreviewWindowRect(available, mainRect, picture, frame);
+        placed_ = true;
+    } else {
+        // Later sizes keep the window where the user has it, on the screen.
+        outer = KeptOnScreen(available, QRect(frameGeometry().topLeft(), picture.grownBy(frame)),
+                             frame);
+    }
+    // move() places the frame's corner, resize() the client area.
+    move(outer.topLeft());
+    resize(outer.size().shrunkBy(frame).expandedTo(QSize(1, 1)));
+}
+
+void PreviewWindow::dragEnterEvent(QDragEnterEvent* event) {
+    // Files dropped here go where files dropped on the main window go.
+    if (dropTarget_ && dropTarget_(event->mimeData(), false))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void PreviewWindow::dropEvent(QDropEvent* event) {
+    if (dropTarget_ && dropTarget_(event->mimeData(), true))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
 
 void PreviewWindow::Detach() {
     player_ = nullptr;
@@ -114,6 +167,11 @@ void PreviewWindow::closeEvent(QCloseEvent* event) {
 }
 
 void PreviewWindow::keyPressEvent(QKeyEvent* event) {
+    // Escape belongs to this window (it leaves full screen on release).
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
     // Arrows step the paused preview a frame, with Shift a second.
     const int direction = event->key() == Qt::Key_Right ? 1 : event->key() == Qt::Key_Left ? -1 : 0;
     if (direction == 0 || !player_) {

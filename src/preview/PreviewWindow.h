@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QMargins>
 #include <QPointer>
 #include <QRect>
 #include <QTimer>
@@ -9,6 +10,7 @@
 #include <memory>
 
 class QMenu;
+class QMimeData;
 
 namespace orvelin {
 
@@ -51,6 +53,18 @@ public:
     // when windowed, the computed place when full screen.
     QRect VideoRect() const;
 
+    // Sizes the window for a picture of `picture` (the client size): the
+    // first time beside the main window, later where it stands; never beyond
+    // the screen's available area (a picture too large is scaled down,
+    // keeping its shape).
+    void PlaceForPicture(const QSize& picture);
+
+    // Where files dropped on the window go: asked with `drop` false whether it
+    // takes what is dragged, then with `drop` true to take it; answers
+    // whether it did.
+    using DropTarget = std::function<bool(const QMimeData* mime, bool drop)>;
+    void SetDropTarget(DropTarget target) { dropTarget_ = std::move(target); }
+
     bool WindowShown() const { return windowShown_; }
     void SetWindowShown(bool shown) { windowShown_ = shown; }
 
@@ -92,8 +106,13 @@ protected:
     void keyReleaseEvent(QKeyEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
+    QRect AvailableArea() const;
+    QMargins FrameMargins() const;
+
     void NoteMouseActivity();
     void ShowCursorNow();
     void HideCursorNow();
@@ -103,6 +122,7 @@ private:
     QImage frame_;
     bool windowShown_ = false;
     bool fullScreen_ = false;
+    bool placed_ = false;
     bool topmostToggle_ = false;
     QRect fullScreenVideoRect_;
     QRect savedRect_;
@@ -111,6 +131,7 @@ private:
     int handlingDepth_ = 0;
     QTimer cursorTimer_;
     std::function<qint64()> clock_;
+    DropTarget dropTarget_;
 
     static bool windowedClickFlag_;
 };

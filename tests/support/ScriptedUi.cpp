@@ -54,9 +54,10 @@ std::optional<QFont> ScriptedUi::ChooseFont(QWidget* owner, const QFont&) {
     return answer;
 }
 
-bool ScriptedUi::OpenUrl(const QString& url) {
+void ScriptedUi::OpenUrl(const QString& url, std::function<void(bool opened)> done) {
     calls.push_back({UiCall::Url, url, {}, MsgButtons::Ok, false, {}, {}});
-    return urlResult;
+    if (done)
+        done(urlResult);
 }
 
 bool ScriptedUi::StartProcess(const QString& program, const QStringList& arguments) {

@@ -34,7 +34,9 @@ public:
     std::optional<QString> OpenFileName(const FileDialogRequest& request) override;
     std::optional<QString> SaveFileName(const FileDialogRequest& request) override;
     std::optional<QFont> ChooseFont(QWidget* owner, const QFont& initial) override;
-    bool OpenUrl(const QString& url) override;
+    using UiServices::OpenUrl;
+    // Answers `urlResult` at once.
+    void OpenUrl(const QString& url, std::function<void(bool opened)> done) override;
     bool StartProcess(const QString& program, const QStringList& arguments) override;
     QString HtmlAssociationCommand() override;
 
