@@ -94,6 +94,8 @@ int main(int argc, char** argv) {
 
     test::TestEnv env;
     AppContext& context = *env.context;
+    // A plain output name for the pictures, not the temporary folder's.
+    env.settings->WriteString("Settings", "OutputName", "/home/user/Videos/output.mkv");
     MainDialog dialog(context);
     dialog.show();
     if (!QTest::qWaitForWindowExposed(&dialog))
@@ -114,9 +116,15 @@ int main(int argc, char** argv) {
     // Tab until the focus is on Options: the keyboard focus frame.
     QWidget* options = dialog.Control(IDC_BUTTON_OPTIONS);
     dialog.activateWindow();
+    if (!QTest::qWaitForWindowActive(&dialog))
+        QTextStream(stdout) << "main window not active\n";
     for (int i = 0; i < 40 && QApplication::focusWidget() != options; ++i)
         QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &dialog,
                         Qt::Key_Tab);
+    // Without a window manager the window may not take the keyboard; the
+    // focus then comes as a Tab would bring it.
+    if (!options->hasFocus())
+        options->setFocus(Qt::TabFocusReason);
     QTest::qWait(50);
     Save(&dialog, "main_focus.png");
     if (auto* button = qobject_cast<ImageButton*>(options))
@@ -150,6 +158,8 @@ int main(int argc, char** argv) {
         editor.show();
         if (!QTest::qWaitForWindowExposed(&editor))
             return 1;
+        // Narrow enough for the help window's page.
+        editor.resize(std::min(editor.width(), 660), 360);
         Save(&editor, "codec_x264.png");
         editor.AdvancedToggle()->setChecked(true);
         QTest::qWait(50);
