@@ -131,6 +131,9 @@ HRESULT TimelineBuilder::AddVideoGroup(media::Timeline& timeline) {
         Report(QStringLiteral("Could not SetOutputFPS"));
         return hr;
     }
+    // The Windows Media writer stores no pixel aspect ratio.
+    group->SetKeepsPixelShape(out.outputFormat != kContainerWmv &&
+                              out.outputFormat != kContainerAsf);
     if (HRESULT hr = timeline.AddGroup(group); Failed(hr)) {
         Report(QStringLiteral("Could not add video group"));
         return hr;

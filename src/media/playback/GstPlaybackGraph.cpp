@@ -17,6 +17,7 @@
 #include <gst/gst.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <thread>
 
 namespace orvelin::media {
@@ -44,6 +45,9 @@ constexpr std::chrono::milliseconds kScanBudget(4000);
 // whether it has.
 constexpr std::chrono::milliseconds kStepWait(3000);
 constexpr std::chrono::milliseconds kStepLook(5);
+// How far an MPEG stream's span by its time stamps may lie from the
+// demultiplexer's estimate of its length (or a tenth of it, if more).
+constexpr gint64 kSpanLeeway = 2 * GST_SECOND;
 // Rates beyond this are not a frame rate but a container's time base.
 constexpr double kHighestFrameRate = 1000.0;
 
@@ -367,21 +371,27 @@ HRESULT GstPlaybackGraph::GetDuration(REFERENCE_TIME* duration) {
             duration_ = -1;
         }
     }
+    gint64 estimate = -1;
+    if (duration_ < 0 && !gst_element_query_duration(pipeline_, GST_FORMAT_TIME, &estimate))
+        estimate = -1;
     if (duration_ < 0 && mpegSpan_ == 0) {
         // MPEG streams: from the first picture to the end of the last, not
-        // the demultiplexer's estimate from the bit rate.
+        // the demultiplexer's estimate from the bit rate. Time stamps that
+        // start again part way (joined recordings, DVD cells) make the span
+        // meaningless: it is taken only where it agrees with the estimate.
         mpegSpan_ = -1;
-        if (hasVideo_ && fpsNum_ > 0 && fpsDen_ > 0 && fpsNum_ <= kHighestFrameRate * fpsDen_)
-            mpegSpan_ = MpegPictureSpan(
+        if (hasVideo_ && fpsNum_ > 0 && fpsDen_ > 0 && fpsNum_ <= kHighestFrameRate * fpsDen_) {
+            const gint64 span = MpegPictureSpan(
                 path_, gint64(gst_util_uint64_scale(GST_SECOND, fpsDen_, guint64(fpsNum_))));
+            const gint64 leeway = std::max<gint64>(kSpanLeeway, estimate / 10);
+            if (span > 0 && (estimate < 0 || std::llabs(span - estimate) <= leeway))
+                mpegSpan_ = span;
+        }
     }
     if (duration_ < 0 && mpegSpan_ > 0)
         duration_ = toUnits(mpegSpan_);
-    if (duration_ < 0) {
-        gint64 length = 0;
-        if (gst_element_query_duration(pipeline_, GST_FORMAT_TIME, &length) && length >= 0)
-            duration_ = toUnits(length);
-    }
+    if (duration_ < 0 && estimate >= 0)
+        duration_ = toUnits(estimate);
     if (duration_ < 0 && !scan_) {
         // Some streams (an MPEG audio file without a header that tells its
         // length) know their length only once read through.

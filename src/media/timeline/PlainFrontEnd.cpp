@@ -270,8 +270,9 @@ std::vector<GstElement*> videoRow(const TimelineGroup& group, const GroupMediaTy
     // Written at the size it is stored in, a picture of other than square
     // pixels keeps them: the same picture with the same shape, as the
     // pixel aspect the file carries tells players.
-    const bool keepsPixels = video.width == outWidth && video.height == outHeight &&
-                             video.parNum > 0 && video.parDen > 0 && video.parNum != video.parDen;
+    const bool keepsPixels = group.KeepsPixelShape() && video.width == outWidth &&
+                             video.height == outHeight && video.parNum > 0 && video.parDen > 0 &&
+                             video.parNum != video.parDen;
     const int parNum = keepsPixels ? video.parNum : 1;
     const int parDen = keepsPixels ? video.parDen : 1;
     const PlacementRect rect = keepsPixels

@@ -228,6 +228,12 @@ public:
     double OutputFPS() const { return fps_; }
     HRESULT SetPreviewMode(bool preview);
     bool PreviewMode() const { return previewMode_; }
+    // Whether a picture of other than square pixels, written at the size it
+    // is stored in, keeps its pixels (the output file tells players their
+    // shape); when the file cannot tell it, it is placed in square pixels as
+    // at any other size.
+    void SetKeepsPixelShape(bool keeps) { keepsPixelShape_ = keeps; }
+    bool KeepsPixelShape() const { return keepsPixelShape_; }
 
     // Inserts a track at `priority` (−1 or past the end: after all tracks).
     HRESULT VTrackInsBefore(const std::shared_ptr<TimelineTrack>& track, int32_t priority);
@@ -240,6 +246,7 @@ private:
     std::optional<GroupMediaType> mediaType_;
     double fps_ = 15.0;
     bool previewMode_ = true;
+    bool keepsPixelShape_ = true;
     std::vector<std::shared_ptr<TimelineTrack>> tracks_;
     bool inTimeline_ = false;
 };
