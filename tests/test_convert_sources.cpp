@@ -398,6 +398,9 @@ TEST(ConvertSources, LateDvdTitleConvertsWholeFromItsFirstPictureWithItsShape) {
     EXPECT_EQ(FrameNumber(frames.front()), 0);
     EXPECT_EQ(FrameNumber(frames.back()), 74);
     EXPECT_GT(qGray(frames.front().pixel(176, 285)), 100) << "no bar below the picture";
+    // The preview shows, and a conversion from a mark starts at, the same
+    // picture.
+    CheckStartsWhereShown(source, 3.0, 0.64);
 }
 
 // Interlaced H.264 in a transport stream whose clock starts at 3600 s: the
