@@ -330,16 +330,18 @@ TEST_F(CatalogTest, ListsStartWithTheFixedEntries) {
     video.addItem("left over");
     catalog.FillVideoCompressorList(&video);
     const std::vector<CompressorDevice> devices = Listed(CompressorKind::Video);
-    ASSERT_EQ(video.count(), static_cast<int>(devices.size()) + 1);
+    // Matroska takes copied streams: the copy entry ends the list.
+    ASSERT_EQ(video.count(), static_cast<int>(devices.size()) + 2);
     EXPECT_EQ(video.itemText(0), QStringLiteral("Full frames (uncompressed)"));
     for (size_t i = 0; i < devices.size(); ++i)
         EXPECT_EQ(video.itemText(static_cast<int>(i) + 1), devices[i].friendlyName);
+    EXPECT_EQ(video.itemText(video.count() - 1), QStringLiteral("Copy (no re-encoding)"));
     EXPECT_EQ(video.currentIndex(), 0);
 
     QComboBox audio;
     catalog.FillAudioCompressorList(&audio);
     EXPECT_EQ(audio.itemText(0), QStringLiteral("Uncompressed Audio"));
-    EXPECT_EQ(audio.count(), static_cast<int>(Listed(CompressorKind::Audio).size()) + 1);
+    EXPECT_EQ(audio.count(), static_cast<int>(Listed(CompressorKind::Audio).size()) + 2);
     EXPECT_EQ(audio.currentIndex(), 0);
 }
 
@@ -348,7 +350,7 @@ TEST_F(CatalogTest, EmptyCategoryShowsOnlyTheFirstEntry) {
     CompressorCatalog catalog(env.ui, source);
     QComboBox audio;
     catalog.FillAudioCompressorList(&audio);
-    EXPECT_EQ(audio.count(), 1);
+    EXPECT_EQ(audio.count(), 2); // the first entry and the copy entry
     EXPECT_EQ(audio.currentIndex(), 0);
     int position = -1;
     EXPECT_FALSE(catalog.FindPreferredAudioCompressor(position));

@@ -189,6 +189,10 @@ int CompressorCatalog::InitialSelection(CompressorKind kind, const SettingsStore
         return DefaultSelection(kind);
     if (stored == kCopyCompressorNumber)
         return CopyPosition(kind) >= 0 ? CopyPosition(kind) : DefaultSelection(kind);
+    // A device position past the devices stays past the list's end: the
+    // copy entry is never chosen by a device number.
+    if (CopyPosition(kind) >= 0 && stored + 1 >= CopyPosition(kind))
+        return stored + 2;
     return stored + 1;
 }
 
