@@ -379,21 +379,3 @@ TEST(MainKeyboard, EnterAndSpacePressTheFocusedPlayButton) {
     EXPECT_EQ(env.ui.calls[0].text, kHomepageAddress);
     EXPECT_TRUE(env.ui.calls.size() == 1u && env.ui.Messages().empty());
 }
-
-TEST(MainKeyboard, EnterElsewhereGoesThroughTheCloseChecks) {
-    TestEnv env;
-    MainDialog dialog(*env.context);
-    dialog.show();
-    dialog.State().converting = 1;
-    dialog.Control(IDC_SLIDER_SEEK)->setEnabled(true);
-    dialog.Control(IDC_SLIDER_SEEK)->setFocus(Qt::TabFocusReason);
-    QTest::keyClick(dialog.Control(IDC_SLIDER_SEEK), Qt::Key_Return);
-    ASSERT_EQ(env.ui.Messages().size(), 1u);
-    EXPECT_EQ(env.ui.Messages()[0].text, "Please first stop converting");
-    EXPECT_TRUE(dialog.isVisible());
-
-    dialog.State().converting = 0;
-    QTest::keyClick(dialog.Control(IDC_SLIDER_SEEK), Qt::Key_Return);
-    EXPECT_FALSE(dialog.isVisible());
-    EXPECT_EQ(env.ReopenStore()->GetString("Option", "CurrentLanguage", ""), "english");
-}
