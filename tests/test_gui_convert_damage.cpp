@@ -18,6 +18,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <random>
+
 using namespace orvelin;
 using namespace orvelin::test;
 
@@ -187,6 +189,59 @@ TEST_F(GuiConvertDamageTest, IntactSourcesAndShortSoundAreDone) {
             << session_.notices[0].toStdString();
         dialog_.reset();
     }
+}
+
+// A small damaged corpus made with a fixed seed: a Matroska file cut to
+// 90 % (its header still says 4 s), an AVI file cut to 60 % (its header
+// counts the pictures it should hold), and a Matroska file with bits
+// flipped in its pictures (the decoder conceals them). Each ends with a
+// warning; a clip of variable frame rate, intact, ends with "Done".
+TEST_F(GuiConvertDamageTest, DamagedCorpusWarnsAndAVariableRateClipIsDone) {
+    struct Case {
+        const char* name;
+        test::Container container;
+        double keep; // the share of the file kept; 0: bits flipped instead
+    };
+    const Case cases[] = {{"cut.mkv", test::Container::Mkv, 0.9},
+                          {"cut.avi", test::Container::Avi, 0.6},
+                          {"flipped.mkv", test::Container::Mkv, 0.0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString source = dir_.filePath(c.name);
+        MediaSpec spec = SmallClip(4.0);
+        spec.container = c.container;
+        QString log;
+        ASSERT_TRUE(MakeMedia(source, spec, &log)) << log.toStdString();
+        QFile file(source);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        if (c.keep > 0) {
+            ASSERT_TRUE(file.resize(qint64(file.size() * c.keep)));
+        } else {
+            QByteArray bytes = file.readAll();
+            std::mt19937 random(7);
+            for (int i = 0; i < 12; ++i)
+                bytes[bytes.size() / 10 + qsizetype(random() % (bytes.size() * 8 / 10))] ^= 0x10;
+            ASSERT_TRUE(file.seek(0));
+            ASSERT_EQ(file.write(bytes), bytes.size());
+        }
+        file.close();
+        OpenAndShow(source, dir_.filePath("out.mkv"));
+        env_.ui.messageAnswers = {IdYes, IdYes};
+        Click(IDC_BUTTON_CONVERT);
+        ASSERT_TRUE(
+            WaitFor([&] { return dialog_->State().converting == 0; }, std::chrono::seconds(120)));
+        EXPECT_FALSE(Status().startsWith("Done")) << Status().toStdString();
+        EXPECT_TRUE(Status().contains(c.name) && Status().contains("Done. "))
+            << Status().toStdString();
+        dialog_.reset();
+    }
+    const QString variable = dir_.filePath("phone.mp4");
+    QString log;
+    ASSERT_TRUE(MakeVariableRateMedia(variable, test::Container::Mp4, 30, 30, 20, 10, &log))
+        << log.toStdString();
+    OpenAndShow(variable, dir_.filePath("out.mkv"));
+    ASSERT_TRUE(Convert()) << Messages().toStdString();
+    EXPECT_TRUE(Status().startsWith("Done. ")) << Status().toStdString();
 }
 
 // A source cut short, written to or removed while it is converted: the

@@ -405,9 +405,15 @@ void ConversionController::EndRun(bool completed) {
     const bool known = writtenWidth_ > 0 && writtenHeight_ > 0;
     // How far the sources were read is asked before the graph goes; a job
     // the user stopped ends early on purpose.
-    const QString damage = completed && job_.mediaControl
-                               ? SourceDamageText(job_.mediaControl->SourceReports())
-                               : QString();
+    QString damage = completed && job_.mediaControl
+                         ? SourceDamageText(job_.mediaControl->SourceReports())
+                         : QString();
+    if (const MainState& state = host_.State(); completed && state.items.size() == 1) {
+        const QString shortfall =
+            DeclaredShortfallText(state.items[0].path, state.items[0].duration, state.trimEnd);
+        if (!shortfall.isEmpty())
+            damage = damage.isEmpty() ? shortfall : damage + QLatin1Char(' ') + shortfall;
+    }
     TearDownJob();
     // A stopped job keeps what it wrote so far.
     const FileEnd files = FinishFiles(true);

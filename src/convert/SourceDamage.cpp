@@ -15,7 +15,7 @@ QString Seconds(media::REFERENCE_TIME t) {
 }
 
 bool EndedEarly(const media::SourceStreamReport& stream) {
-    return stream.asked - stream.reached > ShortfallTolerance(stream.asked);
+    return stream.asked - stream.reached > ShortfallTolerance(stream);
 }
 
 QString KindName(media::MediaMajorType kind) {
@@ -66,8 +66,13 @@ QString FileDamageText(const QString& file,
 
 } // namespace
 
-media::REFERENCE_TIME ShortfallTolerance(media::REFERENCE_TIME asked) {
-    return std::clamp<media::REFERENCE_TIME>(asked / 10, kSecond / 5, kSecond);
+media::REFERENCE_TIME ShortfallTolerance(const media::SourceStreamReport& stream) {
+    // Without a known rate, pictures are taken to come 25 times a second.
+    constexpr media::REFERENCE_TIME kUsualFramePeriod = kSecond / 25;
+    constexpr media::REFERENCE_TIME kRounding = kSecond / 1000;
+    if (stream.kind == media::MediaMajorType::Video)
+        return 2 * (stream.framePeriod > 0 ? stream.framePeriod : kUsualFramePeriod) + kRounding;
+    return kSecond / 10 + kRounding;
 }
 
 QString SourceDamageText(const std::vector<media::SourceStreamReport>& reports) {
@@ -88,6 +93,19 @@ QString SourceDamageText(const std::vector<media::SourceStreamReport>& reports) 
             texts << text;
     }
     return texts.join(QLatin1Char(' '));
+}
+
+QString DeclaredShortfallText(const QString& file, media::REFERENCE_TIME probed,
+                              media::REFERENCE_TIME partEnd) {
+    constexpr media::REFERENCE_TIME kTolerance = kSecond / 10;
+    if (probed <= 0 || partEnd < probed - kTolerance)
+        return QString();
+    const media::REFERENCE_TIME declared = media::DeclaredLength(file);
+    if (declared <= probed + kTolerance)
+        return QString();
+    return QStringLiteral("%1 ends after %2 of the %3 its header declares; the source may be "
+                          "damaged or incomplete.")
+        .arg(QFileInfo(file).fileName(), Seconds(probed), Seconds(declared));
 }
 
 } // namespace orvelin

@@ -29,12 +29,20 @@ public:
     // A decoded piece ending at `end` (running time from the clip's in-point).
     void NoteReached(GstClockTime end);
     void NoteWarning(const QString& text);
+    void NoteFramePeriod(GstClockTime period);
+    // The time between the last two pictures.
+    void NoteSpacing(GstClockTime spacing);
+    // The first decoded piece came when the decoders had made `complaints`
+    // complaints in all.
+    void NoteStarted(int complaints);
     SourceStreamReport Report() const;
 
 private:
     GstElement* decoder_;
     mutable std::mutex mutex_;
     SourceStreamReport report_;
+    int complaintsBefore_ = -1;
+    REFERENCE_TIME lastSpacing_ = 0;
 };
 
 using WatchedStreams = std::vector<std::shared_ptr<WatchedStream>>;

@@ -30,9 +30,20 @@ struct SourceStreamReport {
     // decoded, counted from the clip's in-point.
     REFERENCE_TIME asked = 0;
     REFERENCE_TIME reached = 0;
+    // The time one decoded picture stands for (pictures only; 0 when not
+    // known).
+    REFERENCE_TIME framePeriod = 0;
+    // Problems met: complaints of the demultiplexer and decoders, pictures
+    // or sound the decoders marked as concealed, holes and steps back in
+    // the decoded stream's times.
     int warnings = 0;
     QString firstWarning;
 };
+
+// The length a media file's header declares when its demultiplexer goes by
+// what the file holds instead (AVI: pictures times their period); 0 when
+// the header declares none or the file is of another kind.
+REFERENCE_TIME DeclaredLength(const QString& path);
 
 // The graph a render engine builds for a timeline: the timeline's outputs,
 // the filters added to it (compressors, multiplexer, file writer) and the
