@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """What a screen reader sees of the main window, read over the accessibility bus.
 
 Starts the built program on a private X server (Xvfb) inside a private D-Bus
@@ -27,7 +27,7 @@ def relaunch_inside_session():
         return
     env = dict(os.environ, ORVELIN_ATSPI_INNER="1")
     cmd = ["xvfb-run", "-a", "-s", "-screen 0 1280x1024x24", "dbus-run-session", "--",
-           sys.executable, os.path.abspath(__file__)] + sys.argv[1:]
+           "/usr/bin/python3", os.path.abspath(__file__)] + sys.argv[1:]
     sys.exit(subprocess.call(cmd, env=env))
 
 

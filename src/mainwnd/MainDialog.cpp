@@ -164,6 +164,10 @@ void MainDialog::SetControlText(int id, const QString& text) {
             NotifyValueChanged(label, old);
         else
             label->setAccessibleName(text);
+        // The slider's 0 to 600 says little; screen readers also get the
+        // time it stands for.
+        if (id == IDC_STATIC_POSITION && slider_)
+            slider_->setAccessibleDescription(text);
     } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
         button->setText(text);
     }

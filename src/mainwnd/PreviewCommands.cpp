@@ -68,10 +68,7 @@ void MainDialog::ShowPosition(qint64 currentPosition, qint64 stopPosition) {
         SetControlText(IDC_STATIC_POSITION, QString());
         return;
     }
-    const QString text = PositionText(currentPosition, stopPosition);
-    SetControlText(IDC_STATIC_POSITION, text);
-    // The slider's 0 to 600 says little; screen readers also get the time.
-    slider_->setAccessibleDescription(text);
+    SetControlText(IDC_STATIC_POSITION, PositionText(currentPosition, stopPosition));
     state_.sliderPosition = stopPosition == 0
                                 ? 0
                                 : static_cast<int32_t>(static_cast<double>(currentPosition) /
