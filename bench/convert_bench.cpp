@@ -41,7 +41,11 @@ public:
     std::optional<QString> OpenFileName(const FileDialogRequest&) override { return {}; }
     std::optional<QString> SaveFileName(const FileDialogRequest&) override { return {}; }
     std::optional<QFont> ChooseFont(QWidget*, const QFont&) override { return {}; }
-    bool OpenUrl(const QString&) override { return false; }
+    using UiServices::OpenUrl;
+    void OpenUrl(const QString&, std::function<void(bool opened)> done) override {
+        if (done)
+            done(false);
+    }
     bool StartProcess(const QString&, const QStringList&) override { return false; }
     QString HtmlAssociationCommand() override { return {}; }
     int messages = 0;
