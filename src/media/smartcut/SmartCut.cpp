@@ -103,8 +103,10 @@ std::string ReadSource(const SmartCutJob& job, Source& src) {
                 const int64_t pts = int64_t(GST_BUFFER_PTS(b));
                 const bool key = !GST_BUFFER_FLAG_IS_SET(b, GST_BUFFER_FLAG_DELTA_UNIT);
                 const bool idr = key && IsIdrAccessUnit(b, lengthSize);
-                if (idr && pts >= job.end * kNs && seenKey)
+                if (idr && pts >= job.end * kNs && seenKey) {
+                    src.index.push_back({pts, idr}); // where the last group ends
                     return false;
+                }
                 seenKey = seenKey || idr;
                 src.index.push_back({pts, idr});
                 return true;
@@ -217,13 +219,39 @@ struct Writer {
     std::mutex mutex;
     int64_t written = 0; // 100 ns
 
-    bool Push(GstElement* appsrc, GstBuffer* in, int64_t pts, int64_t dts) {
+    // MP4's edit list ends where the last sample's duration ends, counted
+    // from the moved start: the video is held back by one packet so that the
+    // last one can carry the move as well.
+    GstBuffer* pending = nullptr;
+    int64_t frame = 0;
+    int64_t lastExtra = 0;
+
+    bool PushVideo(GstBuffer* in, int64_t pts, int64_t dts) {
+        GstBuffer* b = Timed(in, pts, dts);
+        GST_BUFFER_DURATION(b) = GstClockTime(frame);
+        std::swap(b, pending);
+        return !b || gst_app_src_push_buffer(GST_APP_SRC(video), b) == GST_FLOW_OK;
+    }
+    void EndVideo() {
+        if (pending) {
+            GST_BUFFER_DURATION(pending) = GstClockTime(frame + lastExtra);
+            gst_app_src_push_buffer(GST_APP_SRC(video), pending);
+            pending = nullptr;
+        }
+        gst_app_src_end_of_stream(GST_APP_SRC(video));
+    }
+
+    GstBuffer* Timed(GstBuffer* in, int64_t pts, int64_t dts) {
         GstBuffer* b = gst_buffer_copy(in); // shares the memory, new timestamps
         GST_BUFFER_PTS(b) = GstClockTime(pts - origin + shift);
         GST_BUFFER_DTS(b) = decodeTimes ? GstClockTime(dts - origin + shift) : GST_CLOCK_TIME_NONE;
         GST_BUFFER_OFFSET(b) = GST_BUFFER_OFFSET_NONE;
         GST_BUFFER_OFFSET_END(b) = GST_BUFFER_OFFSET_NONE;
-        return gst_app_src_push_buffer(GST_APP_SRC(appsrc), b) == GST_FLOW_OK;
+        return b;
+    }
+
+    bool Push(GstElement* appsrc, GstBuffer* in, int64_t pts, int64_t dts) {
+        return gst_app_src_push_buffer(GST_APP_SRC(appsrc), Timed(in, pts, dts)) == GST_FLOW_OK;
     }
 };
 
@@ -398,6 +426,8 @@ SmartCutReport RunSmartCut(const SmartCutJob& job, const std::atomic<bool>& stop
     w.origin = plan.first;
     w.shift = job.muxer == "matroskamux" ? 0 : delay;
     w.decodeTimes = job.muxer != "matroskamux";
+    w.frame = plan.frame;
+    w.lastExtra = w.shift;
     if (gst_element_set_state(w.pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
         gst_object_unref(w.pipeline);
         return fail("The output file cannot be written.");
@@ -411,7 +441,7 @@ SmartCutReport RunSmartCut(const SmartCutJob& job, const std::atomic<bool>& stop
             if (stop.load())
                 return false;
             const int64_t pts = int64_t(GST_BUFFER_PTS(b));
-            if (!w.Push(w.video, b, pts, pts - delay))
+            if (!w.PushVideo(b, pts, pts - delay))
                 return false;
             ++report.videoFrames;
             ++report.reencodedFrames;
@@ -423,7 +453,7 @@ SmartCutReport RunSmartCut(const SmartCutJob& job, const std::atomic<bool>& stop
     bool tailPushed = !plan.tail;
     bool videoOpen = plan.copy && ok;
     if (!plan.copy)
-        gst_app_src_end_of_stream(GST_APP_SRC(w.video));
+        w.EndVideo();
     // Decode times of the copy follow the presentation times in order.
     std::vector<int64_t> sortedPts;
     for (const IndexEntry& e : src.index)
@@ -445,13 +475,13 @@ SmartCutReport RunSmartCut(const SmartCutJob& job, const std::atomic<bool>& stop
         }
         if (key && plan.copyTo >= 0 && pts == plan.copyTo) {
             tailPushed = pushEncoded(tail);
-            gst_app_src_end_of_stream(GST_APP_SRC(w.video));
+            w.EndVideo();
             videoOpen = false;
             return false;
         }
         const int64_t dts = copied < sortedPts.size() ? sortedPts[copied] - delay : pts - delay;
         ++copied;
-        if (!w.Push(w.video, b, pts, dts))
+        if (!w.PushVideo(b, pts, dts))
             return false;
         ++report.videoFrames;
         ++report.copiedFrames;
@@ -482,7 +512,7 @@ SmartCutReport RunSmartCut(const SmartCutJob& job, const std::atomic<bool>& stop
         // The file ended inside the copy, or Stop came.
         if (!tailPushed && !stop.load())
             tailPushed = pushEncoded(tail);
-        gst_app_src_end_of_stream(GST_APP_SRC(w.video));
+        w.EndVideo();
     }
     if (w.audio)
         gst_app_src_end_of_stream(GST_APP_SRC(w.audio));

@@ -1,0 +1,197 @@
+// Cuts without re-encoding, checked with ffmpeg: the pictures at both marks,
+// the copied middle bit for bit, the sound in step, and the refusals.
+#include "convert/CopyConversion.h"
+#include "media/MediaPlatform.h"
+#include "media/SmartCut.h"
+#include "support/MediaFixtures.h"
+#include "support/TestEnv.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <set>
+
+using namespace orvelin;
+using namespace orvelin::test;
+
+namespace {
+
+QByteArray RunTool(const QString& tool, const QStringList& args) {
+    QProcess p;
+    p.start(tool, args);
+    p.waitForFinished(60000);
+    return p.readAllStandardOutput() + p.readAllStandardError();
+}
+
+// The decoded pictures of a file as 320x240 luma planes.
+std::vector<QByteArray> Pictures(const QString& path) {
+    QProcess p;
+    p.start("ffmpeg", {"-v", "error", "-i", path, "-map", "0:v", "-fps_mode", "passthrough",
+                       "-pix_fmt", "gray", "-f", "rawvideo", "-"});
+    p.waitForFinished(60000);
+    const QByteArray all = p.readAllStandardOutput();
+    std::vector<QByteArray> out;
+    for (qsizetype at = 0; at + 320 * 240 <= all.size(); at += 320 * 240)
+        out.push_back(all.mid(at, 320 * 240));
+    return out;
+}
+
+double Psnr(const QByteArray& a, const QByteArray& b) {
+    double sum = 0;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        const double d = double(uint8_t(a[i])) - double(uint8_t(b[i]));
+        sum += d * d;
+    }
+    return sum == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 * a.size() / sum);
+}
+
+std::vector<QByteArray> PacketHashes(const QString& path) {
+    std::vector<QByteArray> hashes;
+    for (const QByteArray& line : RunTool("ffmpeg", {"-v", "error", "-i", path, "-map", "0:v", "-c",
+                                                     "copy", "-f", "framemd5", "-"})
+                                      .split('\n'))
+        if (!line.startsWith('#') && line.count(',') >= 5)
+            hashes.push_back(line.split(',').last().trimmed());
+    return hashes;
+}
+
+double FirstTime(const QString& path, const char* stream) {
+    return RunTool("ffprobe",
+                   {"-v", "error", "-select_streams", stream, "-show_entries", "packet=pts_time",
+                    "-of", "csv=p=0", "-read_intervals", "%+#1", path})
+        .split('\n')
+        .first()
+        .toDouble();
+}
+
+class SmartCutTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        ASSERT_TRUE(media::Succeeded(media::InitializeMediaPlatform()));
+    }
+
+    // 4 s of 320x240 25 fps H.264 with a keyframe every 12 pictures and
+    // B-frames, and AAC sound.
+    QString Source(const QString& name, const char* mux) {
+        const QString path = dir.filePath(name);
+        const QString desc =
+            QStringLiteral("videotestsrc pattern=ball num-buffers=100 ! "
+                           "video/x-raw,format=I420,width=320,height=240,framerate=25/1 ! x264enc "
+                           "key-int-max=12 bframes=2 speed-preset=ultrafast ! h264parse ! %1 "
+                           "name=m ! filesink location=%2 audiotestsrc num-buffers=188 "
+                           "samplesperbuffer=1024 ! audio/x-raw,rate=48000 ! avenc_aac ! m.")
+                .arg(QLatin1String(mux), path);
+        EXPECT_TRUE(RunGstLaunch(desc));
+        return path;
+    }
+
+    // Cuts and checks every promise of the copy against the source.
+    media::SmartCutReport CutAndCheck(const QString& source, const QString& out, double start,
+                                      double end) {
+        media::SmartCutJob job;
+        job.source = source.toStdString();
+        job.output = out.toStdString();
+        job.start = std::llround(start * 1e7);
+        job.end = std::llround(end * 1e7);
+        job.muxer = out.endsWith(".mp4") ? "mp4mux" : "matroskamux";
+        EXPECT_EQ(media::SmartCutRefusal(job), "");
+        std::atomic<bool> stop{false};
+        const media::SmartCutReport r = media::RunSmartCut(job, stop, nullptr);
+        EXPECT_TRUE(media::Succeeded(r.hr)) << r.error;
+
+        // The picture shown at the start mark to the one before the end mark.
+        const int first = int(std::floor(start * 25 + 1e-9));
+        const int last = int(std::ceil(end * 25 - 1e-9)) - 1;
+        const std::vector<QByteArray> src = Pictures(source), got = Pictures(out);
+        EXPECT_EQ(int(got.size()), last - first + 1);
+        EXPECT_EQ(r.videoFrames, last - first + 1);
+        int exact = 0;
+        for (size_t i = 0; i < got.size() && first + i < src.size(); ++i) {
+            EXPECT_GE(Psnr(got[i], src[first + i]), 40.0) << "picture " << i;
+            exact += got[i] == src[first + i];
+        }
+        EXPECT_GE(exact, r.copiedFrames); // copied pictures decode the same
+        // Every copied packet is one of the source's, byte for byte.
+        const std::vector<QByteArray> srcPackets = PacketHashes(source);
+        const std::set<QByteArray> known(srcPackets.begin(), srcPackets.end());
+        int same = 0;
+        for (const QByteArray& h : PacketHashes(out))
+            same += known.count(h) ? 1 : 0;
+        EXPECT_EQ(same, r.copiedFrames);
+        EXPECT_EQ(RunTool("ffmpeg", {"-v", "error", "-i", out, "-f", "null", "-"}), QByteArray());
+        // The sound starts with the picture, within one AAC frame.
+        EXPECT_NEAR(FirstTime(out, "a"), FirstTime(out, "v"), 0.0215);
+        return r;
+    }
+
+    QTemporaryDir dir;
+};
+
+TEST_F(SmartCutTest, MarksBetweenKeyframesReencodeOnlyTheEnds) {
+    const QString mkv = Source("src.mkv", "matroskamux");
+    const media::SmartCutReport r = CutAndCheck(mkv, dir.filePath("a.mkv"), 0.70, 3.30);
+    // 0.68 to 0.92 and 2.88 to 3.28 encoded again, 0.96 to 2.84 copied.
+    EXPECT_EQ(r.reencodedFrames, 7 + 11);
+    EXPECT_EQ(r.copiedFrames, 48);
+    EXPECT_GT(r.audioFrames, 0);
+    const QString mp4 = Source("src.mp4", "mp4mux");
+    CutAndCheck(mp4, dir.filePath("b.mp4"), 0.70, 3.30);
+    // No keyframe inside: the whole stretch is encoded again.
+    const media::SmartCutReport whole = CutAndCheck(mkv, dir.filePath("c.mkv"), 1.05, 1.35);
+    EXPECT_EQ(whole.copiedFrames, 0);
+    EXPECT_EQ(whole.reencodedFrames, 8);
+}
+
+TEST_F(SmartCutTest, MarksOnKeyframesCopyEverything) {
+    const QString mp4 = Source("src.mp4", "mp4mux");
+    const media::SmartCutReport r = CutAndCheck(mp4, dir.filePath("a.mp4"), 0.96, 2.88);
+    EXPECT_EQ(r.reencodedFrames, 0);
+    EXPECT_EQ(r.copiedFrames, 48);
+}
+
+TEST_F(SmartCutTest, WhatCannotBeCopiedIsRefusedInAPlainSentence) {
+    const QString vp8 = dir.filePath("vp8.mkv");
+    ASSERT_TRUE(RunGstLaunch(QStringLiteral("videotestsrc num-buffers=50 ! "
+                                            "video/x-raw,width=320,height=240,framerate=25/1 ! "
+                                            "vp8enc ! matroskamux ! filesink location=%1")
+                                 .arg(vp8)));
+    media::SmartCutJob job;
+    job.source = vp8.toStdString();
+    job.output = dir.filePath("x.mkv").toStdString();
+    job.start = 5000000;
+    job.end = 15000000;
+    EXPECT_NE(media::SmartCutRefusal(job).find("VP8"), std::string::npos);
+    std::atomic<bool> stop{false};
+    EXPECT_TRUE(media::Failed(media::RunSmartCut(job, stop, nullptr).hr));
+    EXPECT_FALSE(QFile::exists(dir.filePath("x.mkv"))); // nothing written
+
+    // Through the program: another size, another rate, sound not copied.
+    MainState state;
+    state.items.push_back({Source("src.mkv", "matroskamux"), 40000000});
+    state.trimStart = 5000000;
+    state.trimEnd = 30000000;
+    state.output.outputFormat = kContainerMkv;
+    state.output.useVideoCompressor = kCopyStream;
+    state.output.useAudioCompressor = kCopyStream;
+    state.output.outputWidth = 320;
+    state.output.outputHeight = 240;
+    state.output.frameRateIndex = 0;
+    EXPECT_EQ(CopyRefusalText(state), QString());
+    state.output.outputWidth = 640;
+    EXPECT_TRUE(CopyRefusalText(state).contains("320*240")) << CopyRefusalText(state).toStdString();
+    state.output.outputWidth = 320;
+    state.output.frameRateIndex = 3;
+    state.output.outputFrameRate = 30;
+    EXPECT_TRUE(CopyRefusalText(state).contains("frame rate"));
+    state.output.frameRateIndex = 0;
+    state.output.useAudioCompressor = 0;
+    EXPECT_TRUE(CopyRefusalText(state).contains("sound"));
+    state.output.useAudioCompressor = kCopyStream;
+    state.output.outputFormat = kContainerAvi;
+    EXPECT_FALSE(CopyRefusalText(state).isEmpty());
+}
+
+} // namespace
