@@ -18,6 +18,8 @@ REFERENCE_TIME fromClock(GstClockTime t) {
     return static_cast<REFERENCE_TIME>(t / 100);
 }
 
+// How much of a part is decoded before the decoders' complaints count.
+constexpr GstClockTime kSettled = 200 * GST_MSECOND;
 // Sound missing for longer than this between two decoded pieces was lost.
 constexpr GstClockTime kSoundHole = 100 * GST_MSECOND;
 // Pictures: a hole of more than this many frame periods, and at least a
@@ -49,7 +51,8 @@ bool startsCold(const gchar* text) {
                                         "non-existing PPS",
                                         "no frame!",
                                         "decode_slice_header error",
-                                        "Increasing reorder buffer"};
+                                        "Increasing reorder buffer",
+                                        "MVs not available"};
     for (const char* cold : kCold) {
         if (text && std::strstr(text, cold))
             return true;
@@ -157,7 +160,12 @@ void notePiece(PadWatch& watch, GstBuffer* buffer) {
     if (!GST_CLOCK_TIME_IS_VALID(running))
         return;
     watch.stream->NoteReached(running);
-    watch.stream->NoteStarted(g_decoderComplaints.load());
+    // A decoder that starts where the part starts (an MPEG stream sought to
+    // a mark) may complain of what lies before its first whole picture, and
+    // says so a while later from its threads: complaints count once a fifth of a
+    // second of the part is decoded.
+    if (running >= kSettled)
+        watch.stream->NoteStarted(g_decoderComplaints.load());
     const guint64 runningStart = gst_segment_to_running_time(
         &segment, GST_FORMAT_TIME, std::max<GstClockTime>(start, segment.start));
     const QString kind = watch.video ? QStringLiteral("picture") : QStringLiteral("sound");
@@ -278,6 +286,11 @@ WatchedStream::WatchedStream(GstElement* decoder, SourceStreamReport report)
 void WatchedStream::NoteReached(GstClockTime end) {
     std::lock_guard lock(mutex_);
     report_.reached = std::max(report_.reached, fromClock(end));
+    // What a decoder says of the last picture, cut where the part ends, is
+    // no damage of the file: complaints count up to the part's end.
+    if (complaintsAfter_ < 0 && report_.asked > 0 &&
+        report_.reached >= report_.asked - fromClock(kSettled))
+        complaintsAfter_ = g_decoderComplaints.load();
 }
 
 void WatchedStream::NoteStarted(int complaints) {
@@ -309,7 +322,10 @@ SourceStreamReport WatchedStream::Report() const {
     // The decoders' log names no element: what they said while the stream
     // was decoded goes to its pictures (or its sound when it has none).
     const int complaints =
-        complaintsBefore_ < 0 ? 0 : g_decoderComplaints.load() - complaintsBefore_;
+        complaintsBefore_ < 0
+            ? 0
+            : (complaintsAfter_ >= 0 ? complaintsAfter_ : g_decoderComplaints.load()) -
+                  complaintsBefore_;
     if (complaints > 0 && report.kind == MediaMajorType::Video) {
         if (report.warnings == 0) {
             std::lock_guard last(g_complaintMutex);

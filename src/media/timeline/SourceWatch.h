@@ -42,6 +42,7 @@ private:
     mutable std::mutex mutex_;
     SourceStreamReport report_;
     int complaintsBefore_ = -1;
+    int complaintsAfter_ = -1;
     REFERENCE_TIME lastSpacing_ = 0;
 };
 
