@@ -23,6 +23,10 @@ struct EncodedPart {
     ~EncodedPart();
 };
 
+// Loads the decoder and encoder plugins EncodeRange uses, so that this can
+// happen while other work goes on.
+void LoadCodecs();
+
 // Encodes the pictures shown from `from` to before `to` (nanoseconds) of
 // the first video stream: `pictures` of them, as the source's index counts.
 // `sourceCaps` are the source's parsed caps (for profile and level);

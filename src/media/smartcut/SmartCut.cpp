@@ -7,8 +7,11 @@
 #include <gst/app/gstappsrc.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <future>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 namespace orvelin::media {
 
@@ -43,6 +46,32 @@ struct Source {
     AvcConfig config;
     std::vector<IndexEntry> index; // decode order
 };
+
+// The last index read: the check whether a cut can be copied reads the same
+// index as the cut itself that follows, which then need not read it again.
+struct IndexMemo {
+    std::mutex mutex;
+    std::string path;
+    int64_t start = 0, end = 0;
+    std::uintmax_t size = 0;
+    std::filesystem::file_time_type modified;
+    std::vector<IndexEntry> index;
+};
+
+IndexMemo& LastIndex() {
+    static IndexMemo memo;
+    return memo;
+}
+
+bool FileStamp(const std::string& path, std::uintmax_t& size,
+               std::filesystem::file_time_type& modified) {
+    std::error_code ec;
+    size = std::filesystem::file_size(path, ec);
+    if (ec)
+        return false;
+    modified = std::filesystem::last_write_time(path, ec);
+    return !ec;
+}
 
 int64_t FrameDuration(const GstCaps* caps, const std::vector<IndexEntry>& index) {
     int num = 0, den = 1;
@@ -90,6 +119,18 @@ std::string ReadSource(const SmartCutJob& job, Source& src) {
     if (profile && (g_str_has_prefix(profile, "high-10") || g_str_has_prefix(profile, "high-4")))
         return std::string("The source's H.264 profile \"") + profile +
                "\" cannot be encoded at the marks; only 8-bit 4:2:0 H.264 can be copied.";
+    std::uintmax_t size = 0;
+    std::filesystem::file_time_type modified;
+    const bool stamped = FileStamp(job.source, size, modified);
+    IndexMemo& memo = LastIndex();
+    {
+        std::lock_guard lock(memo.mutex);
+        if (stamped && memo.path == job.source && memo.start == job.start && memo.end == job.end &&
+            memo.size == size && memo.modified == modified) {
+            src.index = memo.index;
+            return {};
+        }
+    }
     bool seenKey = false;
     SourceReader indexer(job.source, true, false);
     if (!indexer.Open(error))
@@ -113,6 +154,15 @@ std::string ReadSource(const SmartCutJob& job, Source& src) {
             },
             nullptr, nullptr, error))
         return error;
+    if (stamped && !src.index.empty()) {
+        std::lock_guard lock(memo.mutex);
+        memo.path = job.source;
+        memo.start = job.start;
+        memo.end = job.end;
+        memo.size = size;
+        memo.modified = modified;
+        memo.index = src.index;
+    }
     if (src.index.empty())
         return "The marked part of the source holds no picture.";
     return {};
@@ -255,6 +305,13 @@ struct Writer {
     }
 };
 
+// Loads the codecs for the marks once, in the background.
+std::shared_future<void> CodecsLoading() {
+    static const std::shared_future<void> loading =
+        std::async(std::launch::async, LoadCodecs).share();
+    return loading;
+}
+
 GstElement* MakeAppSrc(GstCaps* caps) {
     GstElement* src = gst_element_factory_make("appsrc", nullptr);
     g_object_set(src, "caps", caps, "format", GST_FORMAT_TIME, "block", TRUE, "max-bytes",
@@ -326,6 +383,7 @@ bool SmartCutMuxerTakes(const SmartCutSource& facts, const std::string& muxer, b
 std::string SmartCutRefusal(const SmartCutJob& job) {
     if (job.end <= job.start)
         return "The end mark lies before the start mark.";
+    CodecsLoading(); // a cut is likely to follow
     Source src;
     std::string why = ReadSource(job, src);
     if (!why.empty())
@@ -357,9 +415,12 @@ SmartCutReport RunSmartCut(const SmartCutJob& job, const std::atomic<bool>& stop
         return fail("The end mark lies before the start mark.");
     if (!job.copyVideo)
         return fail("Only a cut that copies the pictures can be written without re-encoding.");
+    // The codecs for the marks load while the source is read.
+    const std::shared_future<void> loading = CodecsLoading();
     Source src;
     CutPlan plan;
     std::string why = ReadSource(job, src);
+    loading.wait();
     if (why.empty())
         why = Plan(job, src, plan);
     if (!why.empty())
@@ -376,18 +437,30 @@ SmartCutReport RunSmartCut(const SmartCutJob& job, const std::atomic<bool>& stop
         return fail("The source's H.264 stream uses every parameter set identifier.");
     std::string error;
     const int64_t headEnd = plan.copy ? plan.copyFrom : plan.last + 1;
-    if (plan.headFrames > 0) {
-        if (!EncodeRange(job.source, plan.first, headEnd, size_t(plan.headFrames), src.video,
-                         headId, head, error))
-            return fail(error);
+    // The two ends are encoded side by side: each decodes and encodes on its
+    // own, and the machine's cores are better used by both than by one.
+    std::string tailError;
+    bool tailOk = true;
+    std::thread tailThread;
+    if (plan.tail)
+        tailThread = std::thread([&] {
+            tailOk = EncodeRange(job.source, plan.copyTo, plan.last + 1, size_t(plan.tailFrames),
+                                 src.video, tailId, tail, tailError);
+        });
+    bool headOk = true;
+    if (plan.headFrames > 0)
+        headOk = EncodeRange(job.source, plan.first, headEnd, size_t(plan.headFrames), src.video,
+                             headId, head, error);
+    if (tailThread.joinable())
+        tailThread.join();
+    if (!headOk)
+        return fail(error);
+    if (!tailOk)
+        return fail(tailError);
+    if (plan.headFrames > 0)
         config.Merge(head.config);
-    }
-    if (plan.tail) {
-        if (!EncodeRange(job.source, plan.copyTo, plan.last + 1, size_t(plan.tailFrames), src.video,
-                         tailId, tail, error))
-            return fail(error);
+    if (plan.tail)
         config.Merge(tail.config);
-    }
     if (stop.load()) {
         report.stopped = true;
         return report;
