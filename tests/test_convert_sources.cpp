@@ -403,6 +403,32 @@ TEST(ConvertSources, LateDvdTitleConvertsWholeFromItsFirstPictureWithItsShape) {
     CheckStartsWhereShown(source, 3.0, 0.64);
 }
 
+// A plain VOB of ffmpeg's (its default low bit rate, AC-3 at 44.1 kHz):
+// the demultiplexer's estimate from the packs says 2.85 s, its pictures last
+// 3 s; the part it opens with is the length of its pictures and converts.
+TEST(ConvertSources, SmallDvdTitleOfLowBitRateConvertsWhole) {
+    Sources& s = Sources::Get();
+    const QString source = s.Path("small.vob");
+    if (!QFile::exists(source))
+        Ff("ffmpeg", {"-nostdin",  "-y",
+                      "-loglevel", "error",
+                      "-f",        "lavfi",
+                      "-i",        "testsrc2=size=160x120:rate=25:duration=3",
+                      "-f",        "lavfi",
+                      "-i",        "sine=frequency=440:sample_rate=44100:duration=3",
+                      "-c:v",      "mpeg2video",
+                      "-c:a",      "ac3",
+                      "-f",        "vob",
+                      "-pix_fmt",  "yuv420p",
+                      source});
+    Job job(source, kContainerMkv, "small-vob.mkv");
+    ASSERT_TRUE(job.opened);
+    EXPECT_EQ(job.host.state.trimEnd, 3 * kSecond);
+    job.UseCompressors("x264enc", "vorbisenc");
+    ASSERT_TRUE(job.Run());
+    EXPECT_NEAR(StreamEnd(job.Output(), "v:0"), 3.0, 0.05);
+}
+
 // Interlaced H.264 in a transport stream whose clock starts at 3600 s: the
 // whole clip opens and converts, and what is written is progressive.
 TEST(ConvertSources, InterlacedTransportStreamIsWrittenWholeAndProgressive) {

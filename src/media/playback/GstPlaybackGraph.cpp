@@ -45,9 +45,6 @@ constexpr std::chrono::milliseconds kScanBudget(4000);
 // whether it has.
 constexpr std::chrono::milliseconds kStepWait(3000);
 constexpr std::chrono::milliseconds kStepLook(5);
-// How far an MPEG stream's span by its time stamps may lie from the
-// demultiplexer's estimate of its length (or a tenth of it, if more).
-constexpr gint64 kSpanLeeway = 2 * GST_SECOND;
 // Rates beyond this are not a frame rate but a container's time base.
 constexpr double kHighestFrameRate = 1000.0;
 
@@ -376,16 +373,13 @@ HRESULT GstPlaybackGraph::GetDuration(REFERENCE_TIME* duration) {
         estimate = -1;
     if (duration_ < 0 && mpegSpan_ == 0) {
         // MPEG streams: from the first picture to the end of the last, not
-        // the demultiplexer's estimate from the bit rate. Time stamps that
-        // start again part way (joined recordings, DVD cells) make the span
-        // meaningless: it is taken only where it agrees with the estimate.
+        // the demultiplexer's estimate from the bit rate.
         mpegSpan_ = -1;
         if (hasVideo_ && fpsNum_ > 0 && fpsDen_ > 0 && fpsNum_ <= kHighestFrameRate * fpsDen_) {
-            const gint64 span = MpegPictureSpan(
-                path_, gint64(gst_util_uint64_scale(GST_SECOND, fpsDen_, guint64(fpsNum_))));
-            const gint64 leeway = std::max<gint64>(kSpanLeeway, estimate / 10);
-            if (span > 0 && (estimate < 0 || std::llabs(span - estimate) <= leeway))
-                mpegSpan_ = span;
+            const gint64 span = MpegStreamLength(
+                path_, gint64(gst_util_uint64_scale(GST_SECOND, fpsDen_, guint64(fpsNum_))),
+                estimate);
+            mpegSpan_ = span > 0 ? span : -1;
         }
     }
     if (duration_ < 0 && mpegSpan_ > 0)

@@ -4,6 +4,7 @@
 #include <QFile>
 
 #include <algorithm>
+#include <cstdlib>
 #include <optional>
 
 namespace orvelin::media {
@@ -14,7 +15,8 @@ namespace {
 // group of pictures even at broadcast bit rates.
 constexpr qint64 kHeadBytes = 2 * 1024 * 1024;
 constexpr qint64 kTailBytes = 4 * 1024 * 1024;
-constexpr int64_t kWrap = int64_t(1) << 33; // the 90 kHz clock wraps here
+constexpr int64_t kWrap = int64_t(1) << 33;    // the 90 kHz clock wraps here
+constexpr int64_t kSpanLeeway = 2'000'000'000; // nanoseconds
 
 using Bytes = const unsigned char*;
 
@@ -235,6 +237,14 @@ int64_t MpegPictureSpan(const QString& path, int64_t framePeriod) {
     if (last < *start.first)
         last += kWrap;
     return (last - *start.first) * 100'000 / 9;
+}
+
+int64_t MpegStreamLength(const QString& path, int64_t framePeriod, int64_t estimate) {
+    const int64_t span = MpegPictureSpan(path, framePeriod);
+    const int64_t leeway = std::max<int64_t>(kSpanLeeway, estimate / 10);
+    if (span > 0 && (estimate < 0 || std::llabs(span - estimate) <= leeway))
+        return span;
+    return -1;
 }
 
 } // namespace orvelin::media

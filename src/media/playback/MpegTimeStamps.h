@@ -17,6 +17,14 @@ namespace orvelin::media {
 // streams without time-stamped pictures.
 int64_t MpegPictureSpan(const QString& path, int64_t framePeriod);
 
+// The length of an MPEG stream as the program tells it everywhere (playing,
+// checking a part against the file, converting): the span of its pictures
+// where that agrees with the demultiplexer's `estimate` (nanoseconds, -1 when
+// there is none) to within a tenth or 2 s. Time stamps that start again part
+// way (joined recordings, DVD cells) make the span meaningless. Returns -1
+// when the span is not to be taken (other files, no frame rate).
+int64_t MpegStreamLength(const QString& path, int64_t framePeriod, int64_t estimate);
+
 // A file that begins with an MPEG program stream pack.
 bool IsProgramStream(const QString& path);
 

@@ -3,6 +3,7 @@
 #include <gst/video/video.h>
 
 #include "media/ErrorText.h"
+#include "media/playback/MpegTimeStamps.h"
 #include "media/timeline/MarkedStreams.h"
 
 #include <QFileInfo>
@@ -129,6 +130,21 @@ StreamFacts ReadStreamFacts(GstDiscovererInfo* info, const QString& path, bool f
         if (rotatedQuarter(GST_DISCOVERER_STREAM_INFO(v))) {
             std::swap(facts.video.width, facts.video.height);
             std::swap(facts.video.parNum, facts.video.parDen);
+        }
+    }
+    // MPEG streams last from their first picture to the end of their last,
+    // as they play and convert; the discoverer's length is the
+    // demultiplexer's estimate from the bit rate of the packs.
+    if (videos) {
+        auto* v = static_cast<GstDiscovererVideoInfo*>(videos->data);
+        const guint num = gst_discoverer_video_info_get_framerate_num(v);
+        const guint den = gst_discoverer_video_info_get_framerate_denom(v);
+        if (num > 0 && den > 0 && num <= 1000 * den) {
+            const int64_t span = MpegStreamLength(
+                path, int64_t(gst_util_uint64_scale(GST_SECOND, den, num)),
+                GST_CLOCK_TIME_IS_VALID(facts.length) ? int64_t(facts.length) : -1);
+            if (span > 0)
+                facts.length = GstClockTime(span);
         }
     }
     gst_discoverer_stream_info_list_free(videos);

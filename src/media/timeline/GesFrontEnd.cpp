@@ -171,7 +171,9 @@ HRESULT Builder::AddSource(const TimelineGroup& group, const GroupMediaType& typ
 
     // A length of 0 is one the discoverer could not tell (a short MPEG
     // transport stream): it is not known, not empty.
-    GstClockTime fileLength = ges_uri_clip_asset_get_max_duration(asset);
+    GstClockTime fileLength = GST_CLOCK_TIME_IS_VALID(facts.length)
+                                  ? facts.length
+                                  : ges_uri_clip_asset_get_max_duration(asset);
     if (fileLength == 0)
         fileLength = GST_CLOCK_TIME_NONE;
     const REFERENCE_TIME frame = FrameAllowance(group, kind);
