@@ -383,6 +383,21 @@ TEST(ConvertOutputs, Mpeg2InMatroskaAtNtscRates) {
     }
 }
 
+// mjpegtools ends the whole program when its video buffer holds fewer than
+// four pictures at the bit rate (Generic MPEG-1's own buffer: 2.3 Mbit/s at
+// 25 fps): the job gets a buffer that holds them, and the user's setting
+// comes back afterwards.
+TEST(ConvertOutputs, Mpeg2AtAHighBitRateConvertsAndKeepsTheUsersBuffer) {
+    Job job(Sources::Get().Clip(), 3.0, 160, 120, kContainerMkv, "mpeg2-8m.mkv");
+    job.UseCompressors("mpeg2enc", "vorbisenc");
+    ASSERT_EQ(SelectedVideoCompressor()->SetProperty("bitrate", "8000"), media::S_OK);
+    job.host.state.trimEnd = kSecond;
+    const test::MediaFacts facts = job.Run();
+    ASSERT_TRUE(facts.ok) << facts.raw.toStdString();
+    EXPECT_NEAR(facts.durationSeconds, 1.0, 0.06);
+    EXPECT_EQ(SelectedVideoCompressor()->GetProperty("bufsize"), QStringLiteral("0"));
+}
+
 namespace {
 
 // The first decoded picture of a file as I420 planes, read without any

@@ -31,7 +31,10 @@ const CompressorRecipe kRecipes[] = {
     // MPEG-1/2 stores only its standard rates, and the timeline gives 23.976
     // as 2997/125: the frames are fitted to the nearest standard rate
     // (24000/1001 there, where no frame moves within hours).
-    {.factory = "mpeg2enc", .friendlyName = "MPEG-2 video (mjpegtools)", .fitRate = true},
+    {.factory = "mpeg2enc",
+     .friendlyName = "MPEG-2 video (mjpegtools)",
+     .fitRate = true,
+     .fitBuffer = true},
     // Players other than GStreamer find no Speex in Matroska.
     {.factory = "speexenc", .badMuxers = "matroskamux"},
     // The MP4 multiplexer of this version does not record Opus's delay and
@@ -212,9 +215,75 @@ GstPadProbeReturn OnEncoderCaps(GstPad* pad, GstPadProbeInfo* info, gpointer dat
     return GST_PAD_PROBE_OK;
 }
 
+// Sets an integer the way the element's own default does: mpeg2enc's
+// bufsize starts at 0 (the format's own size), below the range it accepts
+// from g_object_set.
+void SetOwnInteger(GstElement* encoder, const char* property, gint value) {
+    GParamSpec* param = g_object_class_find_property(G_OBJECT_GET_CLASS(encoder), property);
+    if (!param)
+        return;
+    GValue v = G_VALUE_INIT;
+    g_value_init(&v, G_TYPE_INT);
+    g_value_set_int(&v, value);
+    if (G_PARAM_SPEC_VALUE_TYPE(param) == G_TYPE_INT && g_param_value_validate(param, &v)) {
+        g_value_set_int(&v, value);
+        G_OBJECT_GET_CLASS(encoder)->set_property(G_OBJECT(encoder), param->param_id, &v, param);
+    } else {
+        g_object_set(encoder, property, value, nullptr);
+    }
+    g_value_unset(&v);
+}
+
+// mjpegtools' buffer sizes are in kB of 1024 bytes; the format's own size
+// (bufsize 0) is 46 kB for the MPEG-1 formats and 230 kB for MPEG-2.
+constexpr const char* kOwnBufsize = "orvelin-own-bufsize";
+constexpr const char* kOwnBitrate = "orvelin-own-bitrate";
+constexpr gint kSmallestOwnBuffer = 46;
+constexpr gint kMpeg2Buffer = 230;
+constexpr gint kLargestBuffer = 4000; // the element's limit
+constexpr double kBufferBits = 8.0 * 1024;
+
+GstPadProbeReturn OnBufferCaps(GstPad* pad, GstPadProbeInfo* info, gpointer) {
+    GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+    if (GST_EVENT_TYPE(event) != GST_EVENT_CAPS)
+        return GST_PAD_PROBE_OK;
+    GstElement* encoder = GST_PAD_PARENT(pad);
+    GstCaps* caps = nullptr;
+    gst_event_parse_caps(event, &caps);
+    int num = 0;
+    int den = 0;
+    const GstStructure* s = caps ? gst_caps_get_structure(caps, 0) : nullptr;
+    if (!s || !gst_structure_get_fraction(s, "framerate", &num, &den) || num <= 0 || den <= 0)
+        return GST_PAD_PROBE_OK;
+    // A caps change within a job starts from the settings the job began with.
+    if (auto* own = static_cast<gint*>(g_object_get_data(G_OBJECT(encoder), kOwnBufsize)))
+        SetOwnInteger(encoder, "bufsize", *own);
+    if (auto* own = static_cast<gint*>(g_object_get_data(G_OBJECT(encoder), kOwnBitrate)))
+        SetOwnInteger(encoder, "bitrate", *own);
+    gint bitrate = 0; // kbit/s
+    gint bufsize = 0;
+    g_object_get(encoder, "bitrate", &bitrate, "bufsize", &bufsize, nullptr);
+    const double frameBits = 1000.0 * bitrate * den / num;
+    const gint held = bufsize > 0 ? bufsize : kSmallestOwnBuffer;
+    if (held * kBufferBits >= 4 * frameBits)
+        return GST_PAD_PROBE_OK;
+    // Six pictures, for some room over the four the rate control needs; never
+    // below the MPEG-2 formats' own size, which this may stand in for.
+    const auto wanted = static_cast<gint>(std::ceil(6 * frameBits / kBufferBits));
+    SetKeepingOwn(encoder, "bufsize", kOwnBufsize,
+                  std::clamp(wanted, std::max(held, kMpeg2Buffer), kLargestBuffer));
+    // At a handful of pictures a second even the largest buffer may not hold
+    // four of them: the bit rate is lowered to what it holds.
+    if (kLargestBuffer * kBufferBits < 4 * frameBits) {
+        const auto most = static_cast<gint>(kLargestBuffer * kBufferBits / 4 * num / den / 1000);
+        SetKeepingOwn(encoder, "bitrate", kOwnBitrate, std::max(1, most));
+    }
+    return GST_PAD_PROBE_OK;
+}
+
 void GiveBack(GstElement* encoder, const char* property, const char* key) {
     if (auto* own = static_cast<gint*>(g_object_get_data(G_OBJECT(encoder), key))) {
-        g_object_set(encoder, property, *own, nullptr);
+        SetOwnInteger(encoder, property, *own);
         g_object_set_data(G_OBJECT(encoder), key, nullptr);
     }
 }
@@ -239,7 +308,20 @@ void InstallRateControlFix(GstElement* encoder, int assumedRate) {
     gst_object_unref(sink);
 }
 
+void InstallBufferFit(GstElement* encoder) {
+    if (!g_object_class_find_property(G_OBJECT_GET_CLASS(encoder), "bufsize") ||
+        !g_object_class_find_property(G_OBJECT_GET_CLASS(encoder), "bitrate"))
+        return;
+    GstPad* sink = gst_element_get_static_pad(encoder, "sink");
+    if (!sink)
+        return;
+    gst_pad_add_probe(sink, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, OnBufferCaps, nullptr, nullptr);
+    gst_object_unref(sink);
+}
+
 void RestoreRateControl(GstElement* encoder) {
+    GiveBack(encoder, "bufsize", kOwnBufsize);
+    GiveBack(encoder, "bitrate", kOwnBitrate);
     GiveBack(encoder, "bitrate-tolerance", kOwnTolerance);
     GiveBack(encoder, "qmin", kOwnQmin);
     GiveBack(encoder, "qmax", kOwnQmax);

@@ -19,6 +19,8 @@ struct CompressorRecipe {
     // The picture rate the libav wrapper's rate control counts with where it
     // is not the stream's (its time base); 0 when it counts right.
     int rateControlRate = 0;
+    // mjpegtools' video buffer (kB) is made to hold the bit rate asked for.
+    bool fitBuffer = false;
     const char* badMuxers = nullptr; // space-separated multiplexers whose files do not play
     const char* excluded = nullptr;  // why the encoder is left out
 };
@@ -35,8 +37,14 @@ void InstallTimestampRepair(GstElement* encoder);
 // settings hold, whatever the stream's rate (see CompressorRecipes.cpp).
 // What it changes on the encoder is given back by RestoreRateControl.
 void InstallRateControlFix(GstElement* encoder, int assumedRate);
-// Gives the encoder back the settings InstallRateControlFix changed for a
-// job.
+// Makes mjpegtools' MPEG encoder take any bit rate its settings hold: its
+// rate control ends the whole program when the video buffer holds fewer than
+// four pictures at that rate (46 kB, Generic MPEG-1's own size, is 2.3 Mbit/s
+// at 25 pictures a second). The buffer is made large enough once the picture
+// rate is known; what it changes is given back by RestoreRateControl.
+void InstallBufferFit(GstElement* encoder);
+// Gives the encoder back the settings InstallRateControlFix or
+// InstallBufferFit changed for a job.
 void RestoreRateControl(GstElement* encoder);
 
 } // namespace orvelin::media

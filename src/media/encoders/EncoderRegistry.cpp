@@ -360,6 +360,8 @@ std::shared_ptr<Filter> BindCompressor(const QString& factoryName) {
             InstallTimestampRepair(encoder);
         if (recipe->rateControlRate > 0)
             InstallRateControlFix(encoder, recipe->rateControlRate);
+        if (recipe->fitBuffer)
+            InstallBufferFit(encoder);
     }
     auto filter = std::make_shared<GstFilter>(bin, encoder, device->friendlyName,
                                               PinnedNames(recipe ? recipe->pinned : nullptr));
