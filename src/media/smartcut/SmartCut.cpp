@@ -95,6 +95,25 @@ int64_t FrameDuration(const GstCaps* caps, const std::vector<IndexEntry>& index)
 // keyframe before `start` to the first keyframe after `end`. Answers a
 // plain sentence when the video cannot be copied.
 std::string ReadSource(const SmartCutJob& job, Source& src) {
+    std::uintmax_t size = 0;
+    std::filesystem::file_time_type modified;
+    const bool stamped = FileStamp(job.source, size, modified);
+    IndexMemo& memo = LastIndex();
+    bool known = false;
+    {
+        std::lock_guard lock(memo.mutex);
+        if (stamped && memo.path == job.source && memo.start == job.start && memo.end == job.end &&
+            memo.size == size && memo.modified == modified) {
+            src.index = memo.index;
+            known = true;
+        }
+    }
+    // The index's reader opens while the source's streams are looked at.
+    SourceReader indexer(job.source, true, false);
+    std::string indexError;
+    std::future<bool> indexerOpen;
+    if (job.copyVideo && !known)
+        indexerOpen = std::async(std::launch::async, [&] { return indexer.Open(indexError); });
     src.reader = std::make_unique<SourceReader>(job.source, true, job.copyAudio);
     std::string error;
     if (!src.reader->Open(error))
@@ -119,22 +138,11 @@ std::string ReadSource(const SmartCutJob& job, Source& src) {
     if (profile && (g_str_has_prefix(profile, "high-10") || g_str_has_prefix(profile, "high-4")))
         return std::string("The source's H.264 profile \"") + profile +
                "\" cannot be encoded at the marks; only 8-bit 4:2:0 H.264 can be copied.";
-    std::uintmax_t size = 0;
-    std::filesystem::file_time_type modified;
-    const bool stamped = FileStamp(job.source, size, modified);
-    IndexMemo& memo = LastIndex();
-    {
-        std::lock_guard lock(memo.mutex);
-        if (stamped && memo.path == job.source && memo.start == job.start && memo.end == job.end &&
-            memo.size == size && memo.modified == modified) {
-            src.index = memo.index;
-            return {};
-        }
-    }
+    if (known)
+        return {};
+    if (!indexerOpen.get())
+        return indexError;
     bool seenKey = false;
-    SourceReader indexer(job.source, true, false);
-    if (!indexer.Open(error))
-        return error;
     const int lengthSize = src.config.lengthSize;
     if (!indexer.Run(
             job.start,
