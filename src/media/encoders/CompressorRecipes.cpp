@@ -179,18 +179,26 @@ void SetKeepingOwn(GstElement* encoder, const char* property, const char* key, g
     g_object_set(encoder, property, value, nullptr);
 }
 
-GstPadProbeReturn OnEncoderCaps(GstPad* pad, GstPadProbeInfo* info, gpointer data) {
+// The picture rate a caps event on an encoder's sink pad announces; false for
+// another event or caps without a usable rate.
+bool CapsEventRate(GstPadProbeInfo* info, int* num, int* den) {
     GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
     if (GST_EVENT_TYPE(event) != GST_EVENT_CAPS)
+        return false;
+    GstCaps* caps = nullptr;
+    gst_event_parse_caps(event, &caps);
+    const GstStructure* s = caps ? gst_caps_get_structure(caps, 0) : nullptr;
+    return s && gst_structure_get_fraction(s, "framerate", num, den) && *num > 0 && *den > 0;
+}
+
+GstPadProbeReturn OnEncoderCaps(GstPad* pad, GstPadProbeInfo* info, gpointer data) {
+    if (GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) != GST_EVENT_CAPS)
         return GST_PAD_PROBE_OK;
     const auto* fix = static_cast<const RateControlFix*>(data);
     GstElement* encoder = GST_PAD_PARENT(pad);
-    GstCaps* caps = nullptr;
-    gst_event_parse_caps(event, &caps);
     int num = 0;
     int den = 0;
-    const GstStructure* s = caps ? gst_caps_get_structure(caps, 0) : nullptr;
-    if (!s || !gst_structure_get_fraction(s, "framerate", &num, &den) || num <= 0 || den <= 0) {
+    if (!CapsEventRate(info, &num, &den)) {
         num = 25; // what the wrapper takes for a stream without a rate
         den = 1;
     }
@@ -244,16 +252,10 @@ constexpr gint kLargestBuffer = 4000; // the element's limit
 constexpr double kBufferBits = 8.0 * 1024;
 
 GstPadProbeReturn OnBufferCaps(GstPad* pad, GstPadProbeInfo* info, gpointer) {
-    GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
-    if (GST_EVENT_TYPE(event) != GST_EVENT_CAPS)
-        return GST_PAD_PROBE_OK;
     GstElement* encoder = GST_PAD_PARENT(pad);
-    GstCaps* caps = nullptr;
-    gst_event_parse_caps(event, &caps);
     int num = 0;
     int den = 0;
-    const GstStructure* s = caps ? gst_caps_get_structure(caps, 0) : nullptr;
-    if (!s || !gst_structure_get_fraction(s, "framerate", &num, &den) || num <= 0 || den <= 0)
+    if (!CapsEventRate(info, &num, &den))
         return GST_PAD_PROBE_OK;
     // A caps change within a job starts from the settings the job began with.
     if (auto* own = static_cast<gint*>(g_object_get_data(G_OBJECT(encoder), kOwnBufsize)))
