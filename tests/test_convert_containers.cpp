@@ -61,31 +61,11 @@ QString FlashAndBeepClip(int num, int den) {
             f.write(QByteArray(w * h, char(lit ? 235 : 16)));
             f.write(chroma);
         }
-        const int samples = int(int64_t(frames) * den * kRate / num);
-        QByteArray pcm(samples * 4, '\0');
-        for (int n : white) {
-            const int from = int(std::lround(double(n) * den / num * kRate));
-            for (int i = from; i < std::min(samples, from + kRate / 10); ++i) {
-                const auto v = int16_t(16000 * std::sin(2 * M_PI * 1000.0 * i / kRate));
-                for (int ch = 0; ch < 2; ++ch) {
-                    pcm[4 * i + 2 * ch] = char(v & 0xFF);
-                    pcm[4 * i + 2 * ch + 1] = char((v >> 8) & 0xFF);
-                }
-            }
-        }
-        QFile wav(sound);
-        if (!wav.open(QIODevice::WriteOnly))
+        QList<double> beeps;
+        for (int n : white)
+            beeps.append(double(n) * den / num);
+        if (!WriteBeepsWav(sound, kRate, double(frames) * den / num, beeps))
             return {};
-        QDataStream out(&wav);
-        out.setByteOrder(QDataStream::LittleEndian);
-        out.writeRawData("RIFF", 4);
-        out << quint32(36 + pcm.size());
-        out.writeRawData("WAVEfmt ", 8);
-        out << quint32(16) << quint16(1) << quint16(2) << quint32(kRate) << quint32(kRate * 4)
-            << quint16(4) << quint16(16);
-        out.writeRawData("data", 4);
-        out << quint32(pcm.size());
-        out.writeRawData(pcm.constData(), pcm.size());
     }
     return s.Make("flash-beep-" + tag + ".mkv",
                   QString("filesrc location=\"%1\" ! rawvideoparse width=%2 height=%3 "

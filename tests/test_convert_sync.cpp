@@ -26,33 +26,6 @@ constexpr double kFlash = 1.0;       // seconds
 constexpr double kTolerance = 0.010; // seconds
 constexpr int kRate = 44100;
 
-// 2 s of 44.1 kHz stereo silence with a 1 kHz beep of 0.1 s at the flash.
-bool WriteBeep(const QString& path) {
-    const int samples = 2 * kRate;
-    QByteArray pcm(samples * 4, '\0');
-    for (int i = int(kFlash * kRate); i < int((kFlash + 0.1) * kRate); ++i) {
-        const auto v = static_cast<int16_t>(16000 * std::sin(2 * M_PI * 1000.0 * i / kRate));
-        for (int ch = 0; ch < 2; ++ch) {
-            pcm[4 * i + 2 * ch] = char(v & 0xFF);
-            pcm[4 * i + 2 * ch + 1] = char((v >> 8) & 0xFF);
-        }
-    }
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
-    QDataStream out(&f);
-    out.setByteOrder(QDataStream::LittleEndian);
-    out.writeRawData("RIFF", 4);
-    out << quint32(36 + pcm.size());
-    out.writeRawData("WAVEfmt ", 8);
-    out << quint32(16) << quint16(1) << quint16(2) << quint32(kRate) << quint32(kRate * 4)
-        << quint16(4) << quint16(16);
-    out.writeRawData("data", 4);
-    out << quint32(pcm.size());
-    out.writeRawData(pcm.constData(), pcm.size());
-    return out.status() == QDataStream::Ok;
-}
-
 // 50 black frames at 25 per second; frame 25 (at 1 s) is white.
 QString FlashAndBeepSource() {
     Sources& s = Sources::Get();
@@ -65,7 +38,7 @@ QString FlashAndBeepSource() {
             image.fill(i == 25 ? Qt::white : Qt::black);
             image.save(QString("%1/%2.png").arg(frames).arg(i, 5, 10, QChar('0')), "PNG");
         }
-        if (!WriteBeep(wav))
+        if (!WriteBeepsWav(wav, kRate, 2.0, {kFlash}))
             return {};
     }
     return s.Make("flash-beep.mkv",

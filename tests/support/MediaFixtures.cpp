@@ -1,5 +1,10 @@
 #include "support/MediaFixtures.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+#include <QDataStream>
 #include <QFile>
 #include <QHash>
 #include <QProcess>
@@ -250,6 +255,35 @@ QString MarkOnlyDefault(const QString& source, int tracks, int keep, const QStri
     if (track < tracks || !out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size())
         return {};
     return target;
+}
+
+bool WriteBeepsWav(const QString& path, int rate, double seconds, const QList<double>& beeps) {
+    const int samples = int(std::lround(seconds * rate));
+    QByteArray pcm(qsizetype(samples) * 4, '\0');
+    for (double at : beeps) {
+        const int from = int(std::lround(at * rate));
+        for (int i = std::max(0, from); i < std::min(samples, from + rate / 10); ++i) {
+            const auto v = static_cast<int16_t>(16000 * std::sin(2 * M_PI * 1000.0 * i / rate));
+            for (int ch = 0; ch < 2; ++ch) {
+                pcm[4 * i + 2 * ch] = char(v & 0xFF);
+                pcm[4 * i + 2 * ch + 1] = char((v >> 8) & 0xFF);
+            }
+        }
+    }
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    QDataStream out(&f);
+    out.setByteOrder(QDataStream::LittleEndian);
+    out.writeRawData("RIFF", 4);
+    out << quint32(36 + pcm.size());
+    out.writeRawData("WAVEfmt ", 8);
+    out << quint32(16) << quint16(1) << quint16(2) << quint32(rate) << quint32(rate * 4)
+        << quint16(4) << quint16(16);
+    out.writeRawData("data", 4);
+    out << quint32(pcm.size());
+    out.writeRawData(pcm.constData(), pcm.size());
+    return out.status() == QDataStream::Ok;
 }
 
 } // namespace orvelin::test

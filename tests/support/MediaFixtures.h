@@ -80,4 +80,8 @@ bool OverwriteSpots(const QString& path, qint64 keepBytes, int count, int length
 // (88 81 00) and a void element filling the rest.
 QString MarkOnlyDefault(const QString& source, int tracks, int keep, const QString& target);
 
+// 16-bit stereo sound of `seconds` seconds at `rate`, silent but for a
+// 1 kHz beep of 0.1 s at each of `beeps` (seconds), written as a WAV file.
+bool WriteBeepsWav(const QString& path, int rate, double seconds, const QList<double>& beeps);
+
 } // namespace orvelin::test
