@@ -208,10 +208,10 @@ TEST_F(GuiConvertDamageTest, DamagedCorpusWarnsAndAVariableRateClipIsDone) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const QString source = dir_.filePath(c.name);
-        MediaSpec spec = SmallClip(4.0);
-        spec.container = c.container;
+        MediaSpec clip = SmallClip(4.0);
+        clip.container = c.container;
         QString log;
-        ASSERT_TRUE(MakeMedia(source, spec, &log)) << log.toStdString();
+        ASSERT_TRUE(MakeMedia(source, clip, &log)) << log.toStdString();
         QFile file(source);
         ASSERT_TRUE(file.open(QIODevice::ReadWrite));
         if (c.keep > 0) {

@@ -132,11 +132,11 @@ int main(int argc, char** argv) {
 
     // A video open, with its preview.
     const QString clip = env.TempPath("clip.mkv");
-    test::MediaSpec spec;
-    spec.width = 640;
-    spec.height = 360;
-    spec.seconds = 3.0;
-    if (test::MakeMedia(clip, spec)) {
+    test::MediaSpec shape;
+    shape.width = 640;
+    shape.height = 360;
+    shape.seconds = 3.0;
+    if (test::MakeMedia(clip, shape)) {
         dialog.OpenVideoFile(clip);
         QTest::qWait(600);
         Save(&dialog, "main_video.png");
