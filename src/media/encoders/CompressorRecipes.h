@@ -32,7 +32,7 @@ const CompressorRecipe* FindRecipe(const QString& factoryName);
 // the same position (the encoder must not reorder frames).
 void InstallTimestampRepair(GstElement* encoder);
 
-// Makes a libav MPEG-4 Part 2 style encoder whose rate control counts
+// Makes a libav MPEG-4 Visual style encoder whose rate control counts
 // `assumedRate` pictures per second write the bit rate and quantiser its
 // settings hold, whatever the stream's rate (see CompressorRecipes.cpp).
 // What it changes on the encoder is given back by RestoreRateControl.

@@ -37,7 +37,7 @@ std::string CodecName(const GstCaps* caps) {
         return "H.265";
     if (g_str_equal(media, "video/mpeg")) {
         gst_structure_get_int(s, "mpegversion", &version);
-        return version == 4 ? "MPEG-4 Part 2" : version == 1 ? "MPEG-1" : "MPEG-2";
+        return version == 4 ? "MPEG-4 Visual" : version == 1 ? "MPEG-1" : "MPEG-2";
     }
     if (g_str_equal(media, "video/x-vp9"))
         return "VP9";
