@@ -12,13 +12,6 @@ namespace orvelin::media::smartcut {
 
 namespace {
 
-// The re-encoded pictures use one constant quantizer (x264's constant-quality
-// mode gave pictures barely 40 dB from the source at 1080p): well above what
-// the eye tells from the copied ones beside them. At this quantizer x264's
-// fastest preset costs a few more bytes for these few pictures, not
-// fidelity, and keeps the cut quick.
-constexpr int kQuality = 16;
-
 struct Collector {
     std::mutex mutex;
     std::vector<GstBuffer*>* packets;
@@ -40,13 +33,6 @@ GstFlowReturn OnEncoded(GstElement* sink, gpointer data) {
     return GST_FLOW_OK;
 }
 
-std::string EncoderOptions(const GstStructure* source, int parameterId) {
-    std::string options = "sps-id=" + std::to_string(parameterId);
-    if (const char* level = gst_structure_get_string(source, "level"))
-        options += std::string(":level=") + level;
-    return options;
-}
-
 } // namespace
 
 void LoadCodecs() {
@@ -64,10 +50,13 @@ void LoadCodecs() {
 EncodedPart::~EncodedPart() {
     for (GstBuffer* b : packets)
         gst_buffer_unref(b);
+    if (caps)
+        gst_caps_unref(caps);
 }
 
 bool EncodeRange(const std::string& path, int64_t from, int64_t to, size_t pictures,
-                 const GstCaps* sourceCaps, int parameterId, EncodedPart& out, std::string& error) {
+                 const CutCodec& codec, Part part, EncodedPart& out, const std::atomic<bool>* stop,
+                 std::string& error) {
     SourceReader reader(path, true, false, true);
     if (!reader.Open(error))
         return false;
@@ -75,37 +64,30 @@ bool EncodeRange(const std::string& path, int64_t from, int64_t to, size_t pictu
         error = "The source's pictures cannot be decoded.";
         return false;
     }
-    const GstStructure* source = gst_caps_get_structure(sourceCaps, 0);
-
+    GstElement* encoder = codec.MakeEncoder(part, error);
+    if (!encoder)
+        return false;
     GstElement* pipeline = gst_pipeline_new("smart-cut-encoder");
     GstElement* src = gst_element_factory_make("appsrc", nullptr);
-    GstElement* encoder = gst_element_factory_make("x264enc", nullptr);
     GstElement* filter = gst_element_factory_make("capsfilter", nullptr);
     GstElement* sink = gst_element_factory_make("appsink", nullptr);
-    if (!encoder) {
-        if (src)
-            gst_object_unref(src);
-        gst_object_unref(pipeline);
-        error = "No H.264 encoder (x264) is installed to encode the pictures at the marks.";
-        return false;
-    }
+    GstElement* parser =
+        codec.EncodedParser() ? gst_element_factory_make(codec.EncodedParser(), nullptr) : nullptr;
     g_object_set(src, "caps", reader.Found().video, "format", GST_FORMAT_TIME, "block", TRUE,
                  "max-bytes", guint64(64) << 20, nullptr);
-    gst_util_set_object_arg(G_OBJECT(encoder), "pass", "quant");
-    gst_util_set_object_arg(G_OBJECT(encoder), "speed-preset", "ultrafast");
-    const std::string options = EncoderOptions(source, parameterId);
-    g_object_set(encoder, "quantizer", guint(kQuality), "bframes", guint(0), "key-int-max",
-                 guint(1u << 30), "b-adapt", FALSE, "option-string", options.c_str(), nullptr);
-    GstCaps* format = gst_caps_from_string("video/x-h264,stream-format=avc,alignment=au");
-    if (const char* profile = gst_structure_get_string(source, "profile"))
-        gst_caps_set_simple(format, "profile", G_TYPE_STRING, profile, nullptr);
+    GstCaps* format = codec.EncodedFormat();
     g_object_set(filter, "caps", format, nullptr);
     gst_caps_unref(format);
     Collector collector{{}, &out.packets};
     g_object_set(sink, "sync", FALSE, "emit-signals", TRUE, nullptr);
     g_signal_connect(sink, "new-sample", G_CALLBACK(OnEncoded), &collector);
     gst_bin_add_many(GST_BIN(pipeline), src, encoder, filter, sink, nullptr);
-    gst_element_link_many(src, encoder, filter, sink, nullptr);
+    if (parser) {
+        gst_bin_add(GST_BIN(pipeline), parser);
+        gst_element_link_many(src, encoder, parser, filter, sink, nullptr);
+    } else {
+        gst_element_link_many(src, encoder, filter, sink, nullptr);
+    }
     gst_element_set_state(pipeline, GST_STATE_PLAYING);
 
     bool pushed = true;
@@ -123,7 +105,7 @@ bool EncodeRange(const std::string& path, int64_t from, int64_t to, size_t pictu
             shown.push_back(std::max<GstClockTime>(pts, from));
             pushed =
                 gst_app_src_push_buffer(GST_APP_SRC(src), gst_buffer_ref(picture)) == GST_FLOW_OK;
-            return pushed && shown.size() < pictures;
+            return pushed && shown.size() < pictures && !(stop && stop->load());
         },
         error);
     gst_app_src_end_of_stream(GST_APP_SRC(src));
@@ -136,19 +118,17 @@ bool EncodeRange(const std::string& path, int64_t from, int64_t to, size_t pictu
     gst_object_unref(bus);
     if (ok) {
         GstPad* pad = gst_element_get_static_pad(sink, "sink");
-        GstCaps* caps = gst_pad_get_current_caps(pad);
+        out.caps = gst_pad_get_current_caps(pad);
         gst_object_unref(pad);
-        const GValue* data =
-            caps ? gst_structure_get_value(gst_caps_get_structure(caps, 0), "codec_data") : nullptr;
-        ok = data && out.config.Parse(gst_value_get_buffer(data)) && !out.packets.empty() &&
-             out.packets.size() == shown.size() && shown.size() == pictures;
+        ok = out.caps && !out.packets.empty() && out.packets.size() == shown.size() &&
+             shown.size() == pictures;
         for (size_t i = 0; ok && i < shown.size(); ++i)
             GST_BUFFER_PTS(out.packets[i]) = shown[i];
-        if (caps)
-            gst_caps_unref(caps);
     }
     gst_element_set_state(pipeline, GST_STATE_NULL);
     gst_object_unref(pipeline);
+    if (stop && stop->load())
+        return false;
     if (!ok && error.empty())
         error = "The pictures at the marks could not be encoded again.";
     return ok;

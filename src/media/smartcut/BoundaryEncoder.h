@@ -1,9 +1,10 @@
 #pragma once
 
-#include "media/smartcut/ParameterSets.h"
+#include "media/smartcut/CutCodec.h"
 
 #include <gst/gst.h>
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -12,11 +13,10 @@ namespace orvelin::media::smartcut {
 // Pictures of the source decoded and encoded again to stand in a copied
 // stream: the same codec, profile, level, size, pixel aspect, colour
 // description and field order as the source, one keyframe first and no
-// reordering, with parameter sets under identifiers of their own so that a
-// decoder keeps both these and the source's.
+// reordering.
 struct EncodedPart {
     std::vector<GstBuffer*> packets; // in decode order, source timestamps
-    AvcConfig config;
+    GstCaps* caps = nullptr;         // as the encoder's parser gave them
     EncodedPart() = default;
     EncodedPart(const EncodedPart&) = delete;
     EncodedPart& operator=(const EncodedPart&) = delete;
@@ -28,10 +28,10 @@ struct EncodedPart {
 void LoadCodecs();
 
 // Encodes the pictures shown from `from` to before `to` (nanoseconds) of
-// the first video stream: `pictures` of them, as the source's index counts.
-// `sourceCaps` are the source's parsed caps (for profile and level);
-// `parameterId` the identifier the new parameter sets take.
+// the first video stream: `pictures` of them, as the source's index counts,
+// with `codec`'s encoder for `part`. Gives up when `stop` is set.
 bool EncodeRange(const std::string& path, int64_t from, int64_t to, size_t pictures,
-                 const GstCaps* sourceCaps, int parameterId, EncodedPart& out, std::string& error);
+                 const CutCodec& codec, Part part, EncodedPart& out, const std::atomic<bool>* stop,
+                 std::string& error);
 
 } // namespace orvelin::media::smartcut

@@ -1,7 +1,7 @@
 #include "media/SmartCut.h"
 
 #include "media/smartcut/BoundaryEncoder.h"
-#include "media/smartcut/ParameterSets.h"
+#include "media/smartcut/CutCodec.h"
 #include "media/smartcut/SourceReader.h"
 
 #include <gst/app/gstappsrc.h>
@@ -22,8 +22,8 @@ namespace {
 constexpr int64_t kNs = 100; // nanoseconds per 100 ns unit of the job
 
 struct IndexEntry {
-    int64_t pts = 0; // ns
-    bool idr = false;
+    int64_t pts = 0;  // ns
+    bool key = false; // a copy point: decodes with nothing before it
 };
 
 // Where the cut falls in the source, in source presentation times (ns).
@@ -32,18 +32,20 @@ struct CutPlan {
     int64_t last = 0;         // the last picture written
     int64_t frame = 0;        // one picture's duration
     bool copy = false;        // false: everything is encoded again
-    int64_t copyFrom = 0;     // the IDR picture the copy starts with
-    int64_t copyTo = 0;       // the IDR picture it stops before (-1: to the file's end)
-    bool tail = false;        // pictures from copyTo to `last` are encoded again
+    int64_t copyFrom = 0;     // the copy point the copy starts with
+    int64_t copyTo = 0;       // the copy point it stops before (-1: to the file's end)
+    bool tail = false;        // pictures from tailFrom to `last` are encoded again
+    int64_t tailFrom = 0;     // the first picture shown after the copied ones
     int64_t reorderDelay = 0; // how far decoding runs ahead of showing in the copy
     int64_t headFrames = 0, copiedFrames = 0, tailFrames = 0;
+    std::vector<int64_t> copyTimes; // the copied pictures' times, in order
 };
 
 struct Source {
     std::unique_ptr<SourceReader> reader;
     GstCaps* video = nullptr;
     GstCaps* audio = nullptr;
-    AvcConfig config;
+    std::unique_ptr<CutCodec> codec;
     std::vector<IndexEntry> index; // decode order
 };
 
@@ -124,40 +126,36 @@ std::string ReadSource(const SmartCutJob& job, Source& src) {
         return {};
     if (!src.video)
         return "The source has no picture to copy.";
-    const std::string codec = CodecName(src.video);
-    if (codec != "H.264")
-        return "Pictures in " + codec +
-               " cannot be cut exactly without re-encoding; only H.264 can be copied.";
-    const GstStructure* s = gst_caps_get_structure(src.video, 0);
-    const GValue* data = gst_structure_get_value(s, "codec_data");
-    if (!data || !src.config.Parse(gst_value_get_buffer(data)))
-        return "The source's H.264 stream has no decoder configuration to copy.";
-    if (src.config.lengthSize != 4)
-        return "The source's H.264 stream uses a packet layout the program cannot copy.";
-    const char* profile = gst_structure_get_string(s, "profile");
-    if (profile && (g_str_has_prefix(profile, "high-10") || g_str_has_prefix(profile, "high-4")))
-        return std::string("The source's H.264 profile \"") + profile +
-               "\" cannot be encoded at the marks; only 8-bit 4:2:0 H.264 can be copied.";
+    src.codec = CutCodec::For(src.video, error);
+    if (!src.codec)
+        return error;
     if (known)
         return {};
     if (!indexerOpen.get())
         return indexError;
+    // From the copy point before the start mark to the first one after the
+    // end mark, with the pictures that decode after that one but are shown
+    // before it.
     bool seenKey = false;
-    const int lengthSize = src.config.lengthSize;
+    int64_t closing = -1;
     if (!indexer.Run(
             job.start,
             [&](GstBuffer* b) {
                 if (!GST_BUFFER_PTS_IS_VALID(b))
                     return true;
                 const int64_t pts = int64_t(GST_BUFFER_PTS(b));
-                const bool key = !GST_BUFFER_FLAG_IS_SET(b, GST_BUFFER_FLAG_DELTA_UNIT);
-                const bool idr = key && IsIdrAccessUnit(b, lengthSize);
-                if (idr && pts >= job.end * kNs && seenKey) {
-                    src.index.push_back({pts, idr}); // where the last group ends
-                    return false;
+                if (closing >= 0) {
+                    if (pts >= closing)
+                        return false;
+                    src.index.push_back({pts, false});
+                    return true;
                 }
-                seenKey = seenKey || idr;
-                src.index.push_back({pts, idr});
+                const bool key = !GST_BUFFER_FLAG_IS_SET(b, GST_BUFFER_FLAG_DELTA_UNIT) &&
+                                 src.codec->IsCopyPoint(b);
+                if (key && pts >= job.end * kNs && seenKey)
+                    closing = pts;
+                seenKey = seenKey || key;
+                src.index.push_back({pts, key});
                 return true;
             },
             nullptr, nullptr, error))
@@ -194,54 +192,86 @@ std::string Plan(const SmartCutJob& job, const Source& src, CutPlan& plan) {
         return "The marked part of the source holds no picture.";
     plan.first = shown[first].pts;
     plan.last = shown[last].pts;
-    size_t k1 = first;
-    while (k1 <= last && !shown[k1].idr)
-        ++k1;
-    if (k1 > last) {
-        plan.headFrames = int64_t(last - first + 1);
+    auto count = [&](int64_t from, int64_t to) { // pictures shown in [from, to)
+        int64_t n = 0;
+        for (const IndexEntry& e : shown)
+            n += e.pts >= from && e.pts < to;
+        return n;
+    };
+    plan.headFrames = count(plan.first, plan.last + 1);
+    // The copy starts at the first copy point shown inside the marks. The
+    // pictures that decode after it but are shown before it (leading
+    // pictures, which may need pictures from before it) are not copied.
+    const std::vector<IndexEntry>& index = src.index;
+    size_t i = 0;
+    while (i < index.size() && !(index[i].key && index[i].pts >= plan.first))
+        ++i;
+    if (i >= index.size() || index[i].pts > plan.last)
         return {};
-    }
-    size_t kEnd = last;
-    while (!shown[kEnd].idr)
-        --kEnd;
-    plan.copy = true;
-    plan.copyFrom = shown[k1].pts;
-    plan.headFrames = int64_t(k1 - first);
-    // The last group is copied whole when the end mark falls on the next
-    // keyframe (or the file's end).
-    if (last + 1 >= shown.size() || shown[last + 1].idr) {
-        plan.copyTo = last + 1 < shown.size() ? shown[last + 1].pts : -1;
-        plan.copiedFrames = int64_t(last + 1 - k1);
+    auto leadingEnd = [&](size_t k) {
+        size_t n = k + 1;
+        while (n < index.size() && !index[n].key && index[n].pts < index[k].pts)
+            ++n;
+        return n;
+    };
+    // The copy ends before copy point j (index.size(): the file's end): it
+    // holds every picture shown from the start point to the first picture
+    // shown from j on, and nothing after.
+    auto shownFrom = [&](size_t j) {
+        int64_t t = j < index.size() ? index[j].pts : INT64_MAX;
+        for (size_t n = j + 1; j < index.size() && n < leadingEnd(j); ++n)
+            t = std::min(t, index[n].pts);
+        return t;
+    };
+    auto copyFits = [&](size_t j) {
+        const int64_t t = shownFrom(j);
+        for (size_t n = leadingEnd(i); n < j; ++n)
+            if (index[n].pts >= t)
+                return false;
+        return true;
+    };
+    size_t stop = index.size();
+    bool tail = false;
+    size_t j = leadingEnd(i);
+    while (j < index.size() && !index[j].key)
+        ++j;
+    // The next copy point after the marked part: the copy may run to it.
+    size_t next = j;
+    while (next < index.size() && shownFrom(next) <= plan.last)
+        next = std::find_if(index.begin() + long(next) + 1, index.end(),
+                            [](const IndexEntry& e) { return e.key; }) -
+               index.begin();
+    if (copyFits(next) && count(plan.last + 1, shownFrom(next)) == 0) {
+        stop = next;
     } else {
-        plan.copyTo = shown[kEnd].pts;
-        plan.tail = true;
-        plan.copiedFrames = int64_t(kEnd - k1);
-        plan.tailFrames = int64_t(last - kEnd + 1);
+        // Else to the last copy point inside it, and the rest is encoded.
+        stop = i;
+        for (size_t k = j; k < next; ++k)
+            if (index[k].key && copyFits(k))
+                stop = k;
+        if (stop == i)
+            return {}; // no group fits whole: everything is encoded again
+        tail = true;
     }
+    plan.copy = true;
+    plan.copyFrom = index[i].pts;
+    plan.copyTo = stop < index.size() ? index[stop].pts : -1;
+    plan.tail = tail;
+    plan.tailFrom = tail ? shownFrom(stop) : 0;
+    plan.headFrames = count(plan.first, plan.copyFrom);
+    plan.tailFrames = tail ? count(plan.tailFrom, plan.last + 1) : 0;
     // Decode times of the copy: its presentation times in order, moved back
     // just far enough that no picture is decoded after it is shown.
-    std::vector<int64_t> decodeOrder;
-    bool in = false;
-    for (const IndexEntry& e : src.index) {
-        if (e.idr && e.pts == plan.copyFrom)
-            in = true;
-        else if (e.idr && plan.copyTo >= 0 && e.pts == plan.copyTo)
-            in = false;
-        if (in)
-            decodeOrder.push_back(e.pts);
-    }
+    std::vector<int64_t> decodeOrder{index[i].pts};
+    for (size_t n = leadingEnd(i); n < stop; ++n)
+        decodeOrder.push_back(index[n].pts);
+    plan.copiedFrames = int64_t(decodeOrder.size());
     std::vector<int64_t> sorted = decodeOrder;
     std::sort(sorted.begin(), sorted.end());
-    for (size_t i = 0; i < sorted.size(); ++i)
-        plan.reorderDelay = std::max(plan.reorderDelay, sorted[i] - decodeOrder[i]);
+    for (size_t n = 0; n < sorted.size(); ++n)
+        plan.reorderDelay = std::max(plan.reorderDelay, sorted[n] - decodeOrder[n]);
+    plan.copyTimes = std::move(sorted);
     return {};
-}
-
-int FreeParameterId(const std::vector<int>& used, int after) {
-    for (int id = after + 1; id < 32; ++id)
-        if (std::find(used.begin(), used.end(), id) == used.end())
-            return id;
-    return -1;
 }
 
 bool MuxerTakesCaps(const char* muxer, const char* padTemplate, const GstCaps* caps) {
@@ -283,9 +313,24 @@ struct Writer {
     GstBuffer* pending = nullptr;
     int64_t frame = 0;
     int64_t lastExtra = 0;
+    // The parts join as the codec says: the first and last packets of each
+    // may carry more.
+    const CutCodec* codec = nullptr;
+    bool started = false;
+    Part part = Part::Head;
 
-    bool PushVideo(GstBuffer* in, int64_t pts, int64_t dts) {
-        GstBuffer* b = Timed(in, pts, dts);
+    bool PushVideo(GstBuffer* in, int64_t pts, int64_t dts, Part from, const GstCaps* caps) {
+        const bool opens = !started || from != part;
+        if (opens && started && pending) {
+            GstBuffer* closed = codec->Closing(pending);
+            gst_buffer_unref(pending);
+            pending = closed;
+        }
+        started = true;
+        part = from;
+        GstBuffer* packet = opens ? codec->Opening(in, from, caps) : gst_buffer_ref(in);
+        GstBuffer* b = Timed(packet, pts, dts);
+        gst_buffer_unref(packet);
         GST_BUFFER_DURATION(b) = GstClockTime(frame);
         std::swap(b, pending);
         return !b || gst_app_src_push_buffer(GST_APP_SRC(video), b) == GST_FLOW_OK;
@@ -357,14 +402,17 @@ bool SmartCutMuxerTakes(const SmartCutSource& facts, const std::string& muxer, b
         reason = video ? "The source has no picture to copy." : "The source has no sound to copy.";
         return false;
     }
-    if (video && codec != "H.264") {
-        reason = "Pictures in " + codec +
-                 " cannot be cut exactly without re-encoding; only H.264 can be copied.";
+    if (video && !CutCodec::Cuts(codec)) {
+        reason = CutCodec::Refusal(codec);
         return false;
     }
     // The caps a parser of the codec gives; enough to ask the multiplexer.
     static const std::pair<const char*, const char*> kCaps[] = {
         {"H.264", "video/x-h264,stream-format=avc,alignment=au"},
+        {"H.265", "video/x-h265,stream-format=hev1,alignment=au"},
+        {"VP9", "video/x-vp9"},
+        {"MPEG-2", "video/mpeg,mpegversion=2,systemstream=false"},
+        {"MPEG audio", "audio/mpeg,mpegversion=1,layer=2"},
         {"AAC", "audio/mpeg,mpegversion=4,stream-format=raw"},
         {"MP3", "audio/mpeg,mpegversion=1,layer=3"},
         {"AC-3", "audio/x-ac3"},
@@ -436,13 +484,8 @@ SmartCutReport RunSmartCut(const SmartCutJob& job, const std::atomic<bool>& stop
     const bool withAudio = job.copyAudio && src.audio;
 
     // The pictures at the marks, encoded again.
-    std::vector<int> used = src.config.UsedIds();
-    AvcConfig config = src.config;
+    const CutCodec& codec = *src.codec;
     EncodedPart head, tail;
-    const int headId = FreeParameterId(used, 0);
-    const int tailId = FreeParameterId(used, headId);
-    if (headId < 0 || tailId < 0)
-        return fail("The source's H.264 stream uses every parameter set identifier.");
     std::string error;
     const int64_t headEnd = plan.copy ? plan.copyFrom : plan.last + 1;
     // The two ends are encoded side by side: each decodes and encodes on its
@@ -452,34 +495,28 @@ SmartCutReport RunSmartCut(const SmartCutJob& job, const std::atomic<bool>& stop
     std::thread tailThread;
     if (plan.tail)
         tailThread = std::thread([&] {
-            tailOk = EncodeRange(job.source, plan.copyTo, plan.last + 1, size_t(plan.tailFrames),
-                                 src.video, tailId, tail, tailError);
+            tailOk = EncodeRange(job.source, plan.tailFrom, plan.last + 1, size_t(plan.tailFrames),
+                                 codec, Part::Tail, tail, &stop, tailError);
         });
     bool headOk = true;
     if (plan.headFrames > 0)
-        headOk = EncodeRange(job.source, plan.first, headEnd, size_t(plan.headFrames), src.video,
-                             headId, head, error);
+        headOk = EncodeRange(job.source, plan.first, headEnd, size_t(plan.headFrames), codec,
+                             Part::Head, head, &stop, error);
     if (tailThread.joinable())
         tailThread.join();
-    if (!headOk)
-        return fail(error);
-    if (!tailOk)
-        return fail(tailError);
-    if (plan.headFrames > 0)
-        config.Merge(head.config);
-    if (plan.tail)
-        config.Merge(tail.config);
     if (stop.load()) {
         report.stopped = true;
         return report;
     }
+    if (!headOk)
+        return fail(error);
+    if (!tailOk)
+        return fail(tailError);
 
     // The output graph: the packets into the container's multiplexer.
-    GstCaps* videoCaps = gst_caps_copy(src.video);
-    GstBuffer* codecData = config.Build();
-    gst_caps_set_simple(videoCaps, "codec_data", GST_TYPE_BUFFER, codecData, nullptr);
-    gst_buffer_unref(codecData);
+    GstCaps* videoCaps = codec.OutputCaps(head.caps, tail.caps);
     Writer w;
+    w.codec = &codec;
     w.pipeline = gst_pipeline_new("smart-cut-writer");
     GstElement* mux = gst_element_factory_make(job.muxer.c_str(), nullptr);
     GstElement* sink = gst_element_factory_make("filesink", nullptr);
@@ -517,12 +554,12 @@ SmartCutReport RunSmartCut(const SmartCutJob& job, const std::atomic<bool>& stop
         if (progress)
             progress((pts - plan.first) / kNs);
     };
-    auto pushEncoded = [&](EncodedPart& part) {
+    auto pushEncoded = [&](EncodedPart& part, Part which) {
         for (GstBuffer* b : part.packets) {
             if (stop.load())
                 return false;
             const int64_t pts = int64_t(GST_BUFFER_PTS(b));
-            if (!w.PushVideo(b, pts, pts - delay))
+            if (!w.PushVideo(b, pts, pts - delay, which, part.caps))
                 return false;
             ++report.videoFrames;
             ++report.reencodedFrames;
@@ -530,19 +567,15 @@ SmartCutReport RunSmartCut(const SmartCutJob& job, const std::atomic<bool>& stop
         }
         return true;
     };
-    bool ok = pushEncoded(head);
+    bool ok = pushEncoded(head, Part::Head);
     bool tailPushed = !plan.tail;
     bool videoOpen = plan.copy && ok;
     if (!plan.copy)
         w.EndVideo();
     // Decode times of the copy follow the presentation times in order.
-    std::vector<int64_t> sortedPts;
-    for (const IndexEntry& e : src.index)
-        if (e.pts >= plan.copyFrom && (plan.copyTo < 0 || e.pts < plan.copyTo))
-            sortedPts.push_back(e.pts);
-    std::sort(sortedPts.begin(), sortedPts.end());
+    const std::vector<int64_t>& sortedPts = plan.copyTimes;
     size_t copied = 0;
-    bool copying = false;
+    bool copying = false, leading = false;
     const int64_t audioEnd = plan.last + plan.frame;
     auto onVideo = [&](GstBuffer* b) {
         if (stop.load() || !GST_BUFFER_PTS_IS_VALID(b))
@@ -552,17 +585,21 @@ SmartCutReport RunSmartCut(const SmartCutJob& job, const std::atomic<bool>& stop
         if (!copying) {
             if (!(key && pts == plan.copyFrom))
                 return true;
-            copying = true;
+            copying = leading = true;
+        } else if (leading && pts < plan.copyFrom) {
+            return true; // needs pictures from before the copy
+        } else {
+            leading = false;
         }
         if (key && plan.copyTo >= 0 && pts == plan.copyTo) {
-            tailPushed = pushEncoded(tail);
+            tailPushed = pushEncoded(tail, Part::Tail);
             w.EndVideo();
             videoOpen = false;
             return false;
         }
         const int64_t dts = copied < sortedPts.size() ? sortedPts[copied] - delay : pts - delay;
         ++copied;
-        if (!w.PushVideo(b, pts, dts))
+        if (!w.PushVideo(b, pts, dts, Part::Copy, src.video))
             return false;
         ++report.videoFrames;
         ++report.copiedFrames;
@@ -592,7 +629,7 @@ SmartCutReport RunSmartCut(const SmartCutJob& job, const std::atomic<bool>& stop
     if (videoOpen) {
         // The file ended inside the copy, or Stop came.
         if (!tailPushed && !stop.load())
-            tailPushed = pushEncoded(tail);
+            tailPushed = pushEncoded(tail, Part::Tail);
         w.EndVideo();
     }
     if (w.audio)

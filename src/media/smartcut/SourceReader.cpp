@@ -9,18 +9,31 @@ namespace orvelin::media::smartcut {
 
 namespace {
 
-const char* ParserFor(const char* media) {
-    if (g_str_equal(media, "video/x-h264"))
-        return "h264parse";
-    if (g_str_equal(media, "video/x-h265"))
-        return "h265parse";
-    return nullptr;
-}
+// How the video of each codec that can be cut is read: its parser, the
+// form its packets take and its decoder.
+struct VideoHandling {
+    const char* media;
+    const char* parser;
+    const char* format;
+    const char* decoder;
+};
 
-GstCaps* ParsedFormat(const char* media) {
-    if (g_str_equal(media, "video/x-h264"))
-        return gst_caps_from_string("video/x-h264,stream-format=avc,alignment=au");
-    return gst_caps_from_string("video/x-h265,stream-format=hvc1,alignment=au");
+const VideoHandling* HandlingOf(const GstStructure* s) {
+    static const VideoHandling kHandling[] = {
+        {"video/x-h264", "h264parse", "video/x-h264,stream-format=avc,alignment=au", "avdec_h264"},
+        {"video/x-h265", "h265parse", "video/x-h265,stream-format=hvc1,alignment=au", "avdec_h265"},
+        {"video/x-vp9", "vp9parse", "video/x-vp9,alignment=super-frame", "avdec_vp9"},
+        {"video/mpeg", "mpegvideoparse", "video/mpeg,systemstream=false,parsed=true",
+         "avdec_mpeg2video"},
+    };
+    int version = 0;
+    if (gst_structure_has_name(s, "video/mpeg") &&
+        (!gst_structure_get_int(s, "mpegversion", &version) || version > 2))
+        return nullptr;
+    for (const VideoHandling& h : kHandling)
+        if (gst_structure_has_name(s, h.media))
+            return &h;
+    return nullptr;
 }
 
 } // namespace
@@ -103,18 +116,16 @@ GstElement* SourceReader::AddBranch(GstPad* pad, bool video) {
     GstCaps* caps = gst_pad_get_current_caps(pad);
     if (!caps)
         caps = gst_pad_query_caps(pad, nullptr);
-    const char* media = gst_structure_get_name(gst_caps_get_structure(caps, 0));
-    if (video && ParserFor(media)) {
-        GstElement* parser = gst_element_factory_make(ParserFor(media), nullptr);
+    const VideoHandling* handling = HandlingOf(gst_caps_get_structure(caps, 0));
+    if (video && handling) {
+        GstElement* parser = gst_element_factory_make(handling->parser, nullptr);
         GstElement* filter = gst_element_factory_make("capsfilter", nullptr);
-        GstCaps* format = ParsedFormat(media);
+        GstCaps* format = gst_caps_from_string(handling->format);
         g_object_set(filter, "caps", format, nullptr);
         gst_caps_unref(format);
         gst_bin_add_many(GST_BIN(pipeline_), parser, filter, nullptr);
         if (decodeVideo_) {
-            const bool avc = g_str_equal(media, "video/x-h264");
-            GstElement* decoder =
-                gst_element_factory_make(avc ? "avdec_h264" : "avdec_h265", nullptr);
+            GstElement* decoder = gst_element_factory_make(handling->decoder, nullptr);
             gst_bin_add(GST_BIN(pipeline_), decoder);
             gst_element_link_many(parser, filter, decoder, sink, nullptr);
             gst_element_sync_state_with_parent(decoder);
