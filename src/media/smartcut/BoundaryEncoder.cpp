@@ -90,24 +90,46 @@ bool EncodeRange(const std::string& path, int64_t from, int64_t to, size_t pictu
     }
     gst_element_set_state(pipeline, GST_STATE_PLAYING);
 
-    bool pushed = true;
+    bool pushed = true, read = true;
     std::vector<GstClockTime> shown;
-    // The range starts a nanosecond into its first picture, so that the one
-    // before, which ends where it begins, is left out whatever its rounding.
-    const bool read = reader.RunRange(
-        from + 1, to,
-        [&](GstBuffer* picture) {
-            // Only the pictures of the range, each once.
-            const GstClockTime pts = GST_BUFFER_PTS(picture);
-            if (!GST_CLOCK_TIME_IS_VALID(pts) || pts < GstClockTime(from) ||
-                pts >= GstClockTime(to) || (!shown.empty() && pts <= shown.back()))
-                return true;
-            shown.push_back(std::max<GstClockTime>(pts, from));
-            pushed =
-                gst_app_src_push_buffer(GST_APP_SRC(src), gst_buffer_ref(picture)) == GST_FLOW_OK;
-            return pushed && shown.size() < pictures && !(stop && stop->load());
-        },
-        error);
+    // Decoding starts at the copy point the demultiplexer finds before the
+    // first picture. When that one is shown later than the pictures before
+    // it that it needs (a clean-random-access keyframe's leading pictures),
+    // the first picture does not come: decoding then starts further back.
+    for (int64_t back : {int64_t(0), 1 * GST_SECOND, 4 * GST_SECOND, 16 * GST_SECOND}) {
+        if (back > 0 && from == 0)
+            break;
+        bool missed = false;
+        SourceReader range(path, true, false, true);
+        SourceReader& decoder = back == 0 ? reader : range;
+        if (back > 0 && !decoder.Open(error)) {
+            read = false;
+            break;
+        }
+        // The range has no end: pictures shown inside it may decode after
+        // ones shown later.
+        read = decoder.RunRange(
+            std::max<int64_t>(from - back, 0), -1,
+            [&](GstBuffer* picture) {
+                // Only the pictures of the range, each once.
+                const GstClockTime pts = GST_BUFFER_PTS(picture);
+                if (!GST_CLOCK_TIME_IS_VALID(pts) || pts < GstClockTime(from))
+                    return true;
+                if (shown.empty() && pts != GstClockTime(from)) {
+                    missed = true;
+                    return false;
+                }
+                if (pts >= GstClockTime(to) || (!shown.empty() && pts <= shown.back()))
+                    return true;
+                shown.push_back(pts);
+                pushed = gst_app_src_push_buffer(GST_APP_SRC(src), gst_buffer_ref(picture)) ==
+                         GST_FLOW_OK;
+                return pushed && shown.size() < pictures && !(stop && stop->load());
+            },
+            error);
+        if (!missed || !read)
+            break;
+    }
     gst_app_src_end_of_stream(GST_APP_SRC(src));
     GstBus* bus = gst_element_get_bus(pipeline);
     GstMessage* msg = gst_bus_timed_pop_filtered(

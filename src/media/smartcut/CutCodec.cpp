@@ -37,7 +37,7 @@ GstBuffer* CutCodec::Opening(GstBuffer* packet, Part, const GstCaps*) const {
     return gst_buffer_ref(packet);
 }
 
-GstBuffer* CutCodec::Closing(GstBuffer* packet) const {
+GstBuffer* CutCodec::Closing(GstBuffer* packet, Part) const {
     return gst_buffer_ref(packet);
 }
 

@@ -50,7 +50,7 @@ public:
     // (the source's for the copy). Answers a new reference.
     virtual GstBuffer* Opening(GstBuffer* packet, Part part, const GstCaps* caps) const;
     // The last packet of a part that another part follows.
-    virtual GstBuffer* Closing(GstBuffer* packet) const;
+    virtual GstBuffer* Closing(GstBuffer* packet, Part part) const;
 
     const GstCaps* Source() const { return source_; }
     const GstStructure* Facts() const { return gst_caps_get_structure(source_, 0); }

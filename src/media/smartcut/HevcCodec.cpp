@@ -1,10 +1,11 @@
 // H.265: x265 cannot give its parameter sets identifiers of their own, so
 // every part carries its own sets in front of its first picture (the
-// "hev1" form, where sets may come with the pictures) and each part but the
-// last ends with an end-of-sequence unit. The next part then starts a new
-// sequence: its first picture decodes with nothing before it, and the
-// pictures a clean-random-access keyframe would have needed from before it
-// are left out of the copy (they are among the pictures encoded again).
+// "hev1" form, where sets may come with the pictures): the first copied
+// packet gets the source's sets in front of its own bytes. The encoded
+// start ends with an end-of-sequence unit, so that the copy starts a new
+// sequence even at a clean-random-access keyframe; the pictures such a
+// keyframe would need from before it are left out of the copy (they are
+// among the pictures encoded again).
 #include "media/smartcut/CutCodec.h"
 
 #include <cstring>
@@ -14,7 +15,9 @@ namespace orvelin::media::smartcut {
 
 namespace {
 
-constexpr int kQuality = 16; // as for H.264: far above what the eye tells apart
+// A constant rate factor rather than a constant quantizer, which x265 will
+// not combine with a decoder level; the level's rate limit then holds too.
+constexpr int kQuality = 10;
 
 // The parts of an "hvcC" decoder configuration record that matter here.
 struct HvcRecord {
@@ -109,7 +112,8 @@ public:
             error = "No H.265 encoder (x265) is installed to encode the pictures at the marks.";
             return nullptr;
         }
-        std::string options = "bframes=0:scenecut=0:open-gop=0:repeat-headers=1:info=0";
+        std::string options =
+            "bframes=0:scenecut=0:open-gop=0:info=0:crf=" + std::to_string(kQuality);
         if (const char* level = gst_structure_get_string(Facts(), "level"))
             options += std::string(":level-idc=") + level;
         if (const char* tier = gst_structure_get_string(Facts(), "tier"))
@@ -117,8 +121,7 @@ public:
                 options += ":high-tier=1";
         gst_util_set_object_arg(G_OBJECT(encoder), "speed-preset", "ultrafast");
         gst_util_set_object_arg(G_OBJECT(encoder), "log-level", "none");
-        g_object_set(encoder, "qp", kQuality, "key-int-max", 100000, "option-string",
-                     options.c_str(), nullptr);
+        g_object_set(encoder, "key-int-max", 100000, "option-string", options.c_str(), nullptr);
         return encoder;
     }
 
@@ -151,7 +154,11 @@ public:
         return WrapPacket(packet, own.Parse(caps) ? own.InBand() : std::string(), {});
     }
 
-    GstBuffer* Closing(GstBuffer* packet) const override {
+    GstBuffer* Closing(GstBuffer* packet, Part part) const override {
+        // Copied packets stay as they are: the tail starts with an IDR
+        // picture, which needs no end of sequence before it.
+        if (part == Part::Copy)
+            return gst_buffer_ref(packet);
         static const std::string kEndOfSequence("\0\0\0\2\x48\x01", 6);
         return WrapPacket(packet, {}, kEndOfSequence);
     }

@@ -322,7 +322,7 @@ struct Writer {
     bool PushVideo(GstBuffer* in, int64_t pts, int64_t dts, Part from, const GstCaps* caps) {
         const bool opens = !started || from != part;
         if (opens && started && pending) {
-            GstBuffer* closed = codec->Closing(pending);
+            GstBuffer* closed = codec->Closing(pending, part);
             gst_buffer_unref(pending);
             pending = closed;
         }
