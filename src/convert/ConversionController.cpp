@@ -33,10 +33,18 @@ ConversionController::ConversionController(ConvertHost& host, QObject* parent)
 ConversionController::~ConversionController() {
     DiscardPreviewObjects();
     progressTimer_.stop();
+    // A cut without re-encoding closes its file before the file takes the
+    // output's name; one that wrote nothing yet leaves the output alone.
+    bool keep = true;
+    if (copy_) {
+        copy_->Stop();
+        keep = copy_->WroteAny();
+        copy_.reset();
+    }
     if (job_.mediaControl)
         job_.mediaControl->Stop(); // leaves a playable file behind
     job_.Discard();
-    FinishFiles(true);
+    FinishFiles(keep);
 }
 
 bool ConversionController::Converting() const {
@@ -400,6 +408,18 @@ QString ConversionController::StopForExit() {
 
 void ConversionController::EndRun(bool completed) {
     const OutputSettings& out = host_.State().output;
+    // A cut without re-encoding stopped while it still encoded its ends has
+    // written nothing: an empty file must not replace the output.
+    if (copy_ && !completed) {
+        copy_->Stop();
+        if (!copy_->WroteAny()) {
+            const bool existed = FileExists(out.outputPath);
+            TearDownJob();
+            FinishFiles(false);
+            ShowEnd(JobOutcome::Failed, StoppedBeforeWritingText(out.outputPath, existed), {});
+            return;
+        }
+    }
     // The Done line states the size written, which an encoder of 4:2:0
     // pictures may have made even.
     const bool known = writtenWidth_ > 0 && writtenHeight_ > 0;

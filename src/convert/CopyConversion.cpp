@@ -24,6 +24,10 @@ media::SmartCutJob JobFor(const MainState& state, const QString& writePath) {
     return job;
 }
 
+QString Seconds(int64_t t) {
+    return QString::number(double(t) / 1e7, 'f', 2) + QStringLiteral(" s");
+}
+
 } // namespace
 
 bool CopyChosen(const OutputSettings& out) {
@@ -65,24 +69,50 @@ QString CopyRefusalText(const MainState& state) {
     return QString::fromStdString(media::SmartCutRefusal(JobFor(state, QString())));
 }
 
+QString StoppedBeforeWritingText(const QString& outputPath, bool existed) {
+    return existed ? QStringLiteral("Stopped before anything was written; %1 is left as it was.")
+                         .arg(outputPath)
+                   : QStringLiteral("Stopped before anything was written.");
+}
+
 CopyConversion::CopyConversion(const MainState& state, const QString& writePath, QObject* receiver,
                                std::function<void(End)> onEnd) {
     const media::SmartCutJob job = JobFor(state, writePath);
     QPointer<QObject> target(receiver);
-    thread_ = std::thread([this, job, target, onEnd = std::move(onEnd)] {
+    // The last picture is shown until the End Time mark; one frame more is
+    // allowed for a variable rate.
+    const double rate = state.sourceFrameRate > 0 ? state.sourceFrameRate : 25.0;
+    const int64_t frame = std::llround(1e7 / rate);
+    const QString name = state.items.empty() ? QString() : state.items[0].path;
+    thread_ = std::thread([this, job, target, frame, name, onEnd = std::move(onEnd)] {
         const media::SmartCutReport report =
-            media::RunSmartCut(job, stop_, [this](int64_t written) { written_ = written; });
+            media::RunSmartCut(job, stop_, [this](int64_t written) {
+                written_ = written;
+                wroteAny_ = true;
+            });
         End end;
         end.failed = media::Failed(report.hr);
         end.error = QString::fromStdString(report.error);
         if (stop_.load() || !target)
             return; // the owner ended the run and reports it itself
+        if (const int64_t reached = job.start + written_.load() + frame;
+            !end.failed && reached + frame + 10'000 < job.end) {
+            end.failed = true;
+            end.error = QStringLiteral("The pictures of %1 end at %2, before the End Time mark at "
+                                       "%3; the source may have been cut short since it was "
+                                       "opened. The copy was not kept.")
+                            .arg(name, Seconds(reached), Seconds(job.end));
+        }
         QMetaObject::invokeMethod(
             target.data(), [onEnd, end] { onEnd(end); }, Qt::QueuedConnection);
     });
 }
 
 CopyConversion::~CopyConversion() {
+    Stop();
+}
+
+void CopyConversion::Stop() {
     stop_ = true;
     if (thread_.joinable())
         thread_.join();

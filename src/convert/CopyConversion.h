@@ -19,27 +19,41 @@ bool CopyChosen(const OutputSettings& out);
 // the source's packets around the marks.
 QString CopyRefusalText(const MainState& state);
 
+// The end of a cut without re-encoding stopped before any picture reached
+// the file: the output, when there was one (`existed`), is left as it was.
+QString StoppedBeforeWritingText(const QString& outputPath, bool existed);
+
 // One cut without re-encoding, run on a thread of its own. Its end reaches
 // `receiver`'s thread as a queued call.
 class CopyConversion {
 public:
+    // How a run that was not stopped ended. A run whose pictures end
+    // before the End Time mark (the source was cut short since it was
+    // opened) has failed: its file lacks part of what was marked.
     struct End {
         bool failed = false;
         QString error;
     };
     CopyConversion(const MainState& state, const QString& writePath, QObject* receiver,
                    std::function<void(End)> onEnd);
-    // Stops the writing (the file is closed properly) and waits for it.
+    // Stops the writing (the file is closed properly) and waits for it; the
+    // end is not reported then.
+    void Stop();
     ~CopyConversion();
     CopyConversion(const CopyConversion&) = delete;
     CopyConversion& operator=(const CopyConversion&) = delete;
 
     // How much of the marked part is written (100 ns units).
     int64_t Written() const { return written_.load(); }
+    // Whether a picture has reached the file yet: the two ends are encoded
+    // before the writing starts, and a run stopped before then wrote
+    // nothing.
+    bool WroteAny() const { return wroteAny_.load(); }
 
 private:
     std::atomic<bool> stop_{false};
     std::atomic<int64_t> written_{0};
+    std::atomic<bool> wroteAny_{false};
     std::thread thread_;
 };
 
