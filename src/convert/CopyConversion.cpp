@@ -6,6 +6,7 @@
 
 #include <QMetaObject>
 #include <QPointer>
+#include <algorithm>
 #include <cmath>
 
 namespace orvelin {
@@ -79,15 +80,20 @@ CopyConversion::CopyConversion(const MainState& state, const QString& writePath,
                                std::function<void(End)> onEnd) {
     const media::SmartCutJob job = JobFor(state, writePath);
     QPointer<QObject> target(receiver);
-    // The last picture is shown until the End Time mark; one frame more is
-    // allowed for a variable rate.
+    // The last picture is shown until the End Time mark. A source whose
+    // pictures end earlier (cut short, or its sound runs on) gives less than
+    // was marked; a frame or two of that, or sound a little longer than the
+    // pictures, is no loss worth a failure.
     const double rate = state.sourceFrameRate > 0 ? state.sourceFrameRate : 25.0;
     const int64_t frame = std::llround(1e7 / rate);
+    const int64_t slack = std::max<int64_t>(2 * frame, 2'500'000);
     const QString name = state.items.empty() ? QString() : state.items[0].path;
-    thread_ = std::thread([this, job, target, frame, name, onEnd = std::move(onEnd)] {
+    thread_ = std::thread([this, job, target, frame, slack, name, onEnd = std::move(onEnd)] {
         const media::SmartCutReport report =
             media::RunSmartCut(job, stop_, [this](int64_t written) {
-                written_ = written;
+                // Pictures come in decoding order: the latest shown counts.
+                if (written > written_.load())
+                    written_ = written;
                 wroteAny_ = true;
             });
         End end;
@@ -96,11 +102,12 @@ CopyConversion::CopyConversion(const MainState& state, const QString& writePath,
         if (stop_.load() || !target)
             return; // the owner ended the run and reports it itself
         if (const int64_t reached = job.start + written_.load() + frame;
-            !end.failed && reached + frame + 10'000 < job.end) {
+            !end.failed && reached + slack < job.end) {
             end.failed = true;
             end.error = QStringLiteral("The pictures of %1 end at %2, before the End Time mark at "
-                                       "%3; the source may have been cut short since it was "
-                                       "opened. The copy was not kept.")
+                                       "%3; the file may be incomplete. The copy was not kept: "
+                                       "set the End Time mark to %2 or earlier to copy what "
+                                       "there is.")
                             .arg(name, Seconds(reached), Seconds(job.end));
         }
         QMetaObject::invokeMethod(
