@@ -11,9 +11,13 @@
 #include "media/ErrorText.h"
 #include "media/PipelineRelease.h"
 
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QStringList>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <future>
 #include <utility>
 
 namespace orvelin {
@@ -146,7 +150,7 @@ void ConversionController::OnConvertClicked() {
     // A cut without re-encoding that cannot be made exactly is refused
     // before anything is asked or touched.
     if (CopyChosen(out)) {
-        if (const QString refusal = CopyRefusalText(state); !refusal.isEmpty()) {
+        if (const QString refusal = CopyRefusal(); !refusal.isEmpty()) {
             ui.FrameworkMessageBox(owner, refusal);
             return;
         }
@@ -298,6 +302,18 @@ ConversionController::FileEnd ConversionController::FinishFiles(bool keep) {
     end.writtenAs = placed.inPlace ? files.output : placed.keptAs;
     end.warning = warnings.join(QLatin1Char(' '));
     return end;
+}
+
+QString ConversionController::CopyRefusal() {
+    settingUp_ = true;
+    host_.BlockCommands(true);
+    std::future<QString> check =
+        std::async(std::launch::async, [state = host_.State()] { return CopyRefusalText(state); });
+    while (check.wait_for(std::chrono::milliseconds(15)) != std::future_status::ready)
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
+    settingUp_ = false;
+    host_.BlockCommands(false);
+    return check.get();
 }
 
 void ConversionController::StartCopy() {

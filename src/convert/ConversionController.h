@@ -70,6 +70,11 @@ private:
     void StartJob();
     // Runs the job as a cut without re-encoding.
     void StartCopy();
+    // Why the marked part cannot be copied as chosen (empty: it can). The
+    // check reads the source's packets between the marks, which takes a
+    // while for a long part: it runs on a thread of its own while the window
+    // keeps painting, and no command acts meanwhile.
+    QString CopyRefusal();
     // Releases the preview's graph, engine and timeline; the flag goes to 0.
     void EndTimelinePreview();
     void OnPreviewGraphNotify();
