@@ -12,17 +12,20 @@ std::unique_ptr<CutCodec> CutCodec::For(const GstCaps* source, std::string& why)
         return MakeHevcCodec(source, why);
     if (name == "VP9")
         return MakeVp9Codec(source, why);
+    if (name == "MPEG-2")
+        return MakeMpeg2Codec(source, why);
     why = Refusal(name);
     return nullptr;
 }
 
 bool CutCodec::Cuts(const std::string& name) {
-    return name == "H.264" || name == "H.265" || name == "VP9";
+    return name == "H.264" || name == "H.265" || name == "VP9" || name == "MPEG-2";
 }
 
 std::string CutCodec::Refusal(const std::string& name) {
     return "Pictures in " + name +
-           " cannot be cut exactly without re-encoding; H.264, H.265 and VP9 can be copied.";
+           " cannot be cut exactly without re-encoding; H.264, H.265, VP9 and MPEG-2 can be "
+           "copied.";
 }
 
 CutCodec::CutCodec(const GstCaps* source) : source_(gst_caps_copy(source)) {}

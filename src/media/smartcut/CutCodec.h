@@ -70,5 +70,6 @@ GstBuffer* WrapPacket(GstBuffer* packet, const std::string& prefix, const std::s
 std::unique_ptr<CutCodec> MakeAvcCodec(const GstCaps* source, std::string& why);
 std::unique_ptr<CutCodec> MakeHevcCodec(const GstCaps* source, std::string& why);
 std::unique_ptr<CutCodec> MakeVp9Codec(const GstCaps* source, std::string& why);
+std::unique_ptr<CutCodec> MakeMpeg2Codec(const GstCaps* source, std::string& why);
 
 } // namespace orvelin::media::smartcut

@@ -2,6 +2,7 @@
 
 #include "media/smartcut/BoundaryEncoder.h"
 #include "media/smartcut/CutCodec.h"
+#include "media/smartcut/Mp4Orientation.h"
 #include "media/smartcut/SourceReader.h"
 
 #include <gst/app/gstappsrc.h>
@@ -46,6 +47,7 @@ struct Source {
     GstCaps* video = nullptr;
     GstCaps* audio = nullptr;
     std::unique_ptr<CutCodec> codec;
+    int rotation = 0;              // degrees clockwise the picture is shown turned
     std::vector<IndexEntry> index; // decode order
 };
 
@@ -73,6 +75,10 @@ bool FileStamp(const std::string& path, std::uintmax_t& size,
         return false;
     modified = std::filesystem::last_write_time(path, ec);
     return !ec;
+}
+
+std::string ContainerName(const std::string& muxer) {
+    return muxer == "mp4mux" ? "MP4" : muxer == "matroskamux" ? "Matroska" : muxer;
 }
 
 int64_t FrameDuration(const GstCaps* caps, const std::vector<IndexEntry>& index) {
@@ -129,6 +135,17 @@ std::string ReadSource(const SmartCutJob& job, Source& src) {
     src.codec = CutCodec::For(src.video, error);
     if (!src.codec)
         return error;
+    if (const std::string& tag = src.reader->Found().orientation; !tag.empty()) {
+        src.rotation = OrientationDegrees(tag);
+        if (src.rotation < 0)
+            return "The source's picture is shown mirrored, which a copy cannot record; it "
+                   "needs re-encoding.";
+        if (src.rotation > 0 && job.muxer != "mp4mux")
+            return "The " + ContainerName(job.muxer) +
+                   " container cannot record that the "
+                   "source's picture is shown turned by " +
+                   std::to_string(src.rotation) + " degrees; choose MP4, or re-encode.";
+    }
     if (known)
         return {};
     if (!indexerOpen.get())
@@ -291,10 +308,6 @@ bool MuxerTakesCaps(const char* muxer, const char* padTemplate, const GstCaps* c
     return takes;
 }
 
-std::string ContainerName(const std::string& muxer) {
-    return muxer == "mp4mux" ? "MP4" : muxer == "matroskamux" ? "Matroska" : muxer;
-}
-
 // Hands timed packets to a multiplexer's input, moved from source time to
 // output time.
 struct Writer {
@@ -387,6 +400,10 @@ HRESULT InspectSmartCutSource(const std::string& path, SmartCutSource& facts) {
         gst_structure_get_int(s, "width", &facts.width);
         gst_structure_get_int(s, "height", &facts.height);
         gst_structure_get_fraction(s, "framerate", &facts.fpsNum, &facts.fpsDen);
+        if (!reader.Found().orientation.empty())
+            facts.rotation = OrientationDegrees(reader.Found().orientation);
+        if (facts.rotation == 90 || facts.rotation == 270)
+            std::swap(facts.width, facts.height);
     }
     if (const GstCaps* a = reader.Found().audio) {
         facts.hasAudio = true;
@@ -654,6 +671,9 @@ SmartCutReport RunSmartCut(const SmartCutJob& job, const std::atomic<bool>& stop
     report.stopped = stop.load();
     if (!ok)
         return fail(error.empty() ? "The cut could not be written." : error);
+    // The MP4 writer does not record the turn the source is shown with.
+    if (src.rotation > 0 && !SetMp4VideoRotation(job.output, src.rotation))
+        return fail("The output file could not record that its picture is shown turned.");
     if (!report.stopped && (!tailPushed || report.copiedFrames != plan.copiedFrames))
         return fail("The source ended before the marked part was copied.");
     return report;

@@ -153,9 +153,11 @@ void SourceReader::OnPadAdded(GstElement*, GstPad* pad, gpointer data) {
     const bool video = g_str_has_prefix(media, "video/");
     const bool audio = g_str_has_prefix(media, "audio/");
     gst_caps_unref(caps);
-    if (video && self->wantVideo_ && !self->videoSink_)
+    if (video && self->wantVideo_ && !self->videoSink_) {
+        gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, &SourceReader::OnVideoEvent,
+                          self, nullptr);
         self->videoSink_ = self->AddBranch(pad, true);
-    else if (audio && self->wantAudio_ && !self->audioSink_)
+    } else if (audio && self->wantAudio_ && !self->audioSink_)
         self->audioSink_ = self->AddBranch(pad, false);
     else
         self->AddDiscard(pad);
@@ -216,6 +218,22 @@ GstFlowReturn SourceReader::OnSample(GstElement* sink, gpointer data) {
     }
     gst_sample_unref(sample);
     return GST_FLOW_OK;
+}
+
+GstPadProbeReturn SourceReader::OnVideoEvent(GstPad*, GstPadProbeInfo* info, gpointer data) {
+    GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+    if (GST_EVENT_TYPE(event) != GST_EVENT_TAG)
+        return GST_PAD_PROBE_OK;
+    GstTagList* tags = nullptr;
+    gst_event_parse_tag(event, &tags);
+    gchar* orientation = nullptr;
+    if (tags && gst_tag_list_get_string(tags, GST_TAG_IMAGE_ORIENTATION, &orientation)) {
+        auto* self = static_cast<SourceReader*>(data);
+        std::lock_guard lock(self->mutex_);
+        self->orientation_ = orientation;
+        g_free(orientation);
+    }
+    return GST_PAD_PROBE_OK;
 }
 
 void SourceReader::OnNoMorePads(GstElement*, gpointer data) {
@@ -282,6 +300,8 @@ bool SourceReader::Open(std::string& error) {
     };
     streams_.video = capsOf(videoSink_);
     streams_.audio = capsOf(audioSink_);
+    std::lock_guard lock(mutex_);
+    streams_.orientation = orientation_;
     return true;
 }
 

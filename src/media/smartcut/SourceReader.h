@@ -22,6 +22,7 @@ public:
     struct Streams {
         GstCaps* video = nullptr; // owned by the reader once it has run
         GstCaps* audio = nullptr;
+        std::string orientation; // the video's "image-orientation" tag ("" for none)
     };
 
     // `decodeVideo`: the video arrives decoded (raw pictures) instead.
@@ -48,6 +49,7 @@ private:
     static void OnPadAdded(GstElement*, GstPad* pad, gpointer self);
     static void OnNoMorePads(GstElement*, gpointer self);
     static GstFlowReturn OnSample(GstElement* sink, gpointer self);
+    static GstPadProbeReturn OnVideoEvent(GstPad*, GstPadProbeInfo* info, gpointer self);
     GstElement* AddBranch(GstPad* pad, bool video);
     void AddDiscard(GstPad* pad);
     void Finished(bool video);
@@ -67,6 +69,7 @@ private:
     bool videoDone_ = false, audioDone_ = false;
     bool running_ = false;
     bool allPads_ = false;
+    std::string orientation_;
 };
 
 // The caps' media kind: "H.264", "H.265", "AAC", ... ("" for none).

@@ -31,8 +31,9 @@ struct SmartCutSource {
     bool hasAudio = false;
     std::string videoCodec; // "H.264", "H.265", ... ("" without video)
     std::string audioCodec;
-    int width = 0, height = 0;
+    int width = 0, height = 0; // as shown: turned when the source asks for a quarter turn
     int fpsNum = 0, fpsDen = 1;
+    int rotation = 0; // degrees clockwise the picture is shown turned; -1: mirrored
 };
 
 // Looks at the source's streams (no packets are read). Fails when the file

@@ -1,0 +1,166 @@
+// MPEG-2: every I picture is a copy point (the B pictures of an open group
+// that are shown before it are left out of the copy and encoded with the
+// start). The ends are encoded with FFmpeg's MPEG-2 encoder, one closed
+// group without B pictures, with the source's size, picture rate, aspect,
+// field order and buffer size, so its sequence header announces what the
+// source's does. The copy begins with a sequence header of the source's,
+// which brings its quantiser matrices back after the encoded start.
+#include "media/smartcut/CutCodec.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace orvelin::media::smartcut {
+
+namespace {
+
+// The quantiser scale of the encoded pictures: the finest the encoder uses,
+// well above what the eye tells from the copied pictures beside them. The
+// video buffer may still ask for a coarser one on a picture that would not
+// fit it.
+constexpr float kQuality = 2.0f;
+
+// What a sequence header and its extension say.
+struct SequenceHeader {
+    std::string bytes;   // the header with its extensions, as the source's caps hold it
+    int64_t bitRate = 0; // bit/s; 0: not given
+    int64_t bufferBits = 0;
+    int chromaFormat = 1; // 1: 4:2:0, 2: 4:2:2, 3: 4:4:4
+
+    bool Parse(const GstCaps* caps) {
+        const GValue* v = gst_structure_get_value(gst_caps_get_structure(caps, 0), "codec_data");
+        GstBuffer* buffer = v ? gst_value_get_buffer(v) : nullptr;
+        GstMapInfo map;
+        if (!buffer || !gst_buffer_map(buffer, &map, GST_MAP_READ))
+            return false;
+        bytes.assign(reinterpret_cast<const char*>(map.data), map.size);
+        gst_buffer_unmap(buffer, &map);
+        const auto* d = reinterpret_cast<const uint8_t*>(bytes.data());
+        if (bytes.size() < 12 || std::memcmp(d, "\0\0\1\xb3", 4) != 0)
+            return false;
+        int64_t rate = int64_t(d[8]) << 10 | d[9] << 2 | d[10] >> 6;
+        int64_t vbv = int64_t(d[10] & 0x1f) << 5 | d[11] >> 3;
+        // The sequence extension widens both and names the chroma format.
+        for (size_t at = 4; at + 10 <= bytes.size(); ++at) {
+            if (std::memcmp(d + at, "\0\0\1\xb5", 4) != 0 || (d[at + 4] >> 4) != 1)
+                continue;
+            const uint8_t* e = d + at + 4;
+            chromaFormat = (e[1] >> 1) & 3;
+            rate |= int64_t((e[2] & 0x1f) << 7 | e[3] >> 1) << 18;
+            vbv |= int64_t(e[4]) << 10;
+            break;
+        }
+        // All ones in the short field, nothing in its extension: no rate given.
+        bitRate = rate == 0x3ffff ? 0 : rate * 400;
+        bufferBits = vbv * 16384;
+        return true;
+    }
+};
+
+// The rate and buffer a decoder of the level is built for (bit/s, bits).
+void LevelLimits(const char* level, int64_t& rate, int64_t& buffer) {
+    const std::string l = level ? level : "";
+    if (l == "low") {
+        rate = 4000000;
+        buffer = 475136;
+    } else if (l == "main") {
+        rate = 15000000;
+        buffer = 1835008;
+    } else if (l == "high-1440") {
+        rate = 60000000;
+        buffer = 7340032;
+    } else {
+        rate = 80000000;
+        buffer = 9781248;
+    }
+}
+
+class Mpeg2Codec : public CutCodec {
+public:
+    Mpeg2Codec(const GstCaps* source, SequenceHeader header)
+        : CutCodec(source), header_(std::move(header)) {}
+
+    const char* Name() const override { return "MPEG-2"; }
+
+    bool IsCopyPoint(GstBuffer* packet) const override {
+        GstMapInfo map;
+        if (!gst_buffer_map(packet, &map, GST_MAP_READ))
+            return false;
+        // The coding type of the packet's first picture.
+        int type = 0;
+        for (size_t at = 0; at + 6 <= map.size; ++at) {
+            if (map.data[at] == 0 && map.data[at + 1] == 0 && map.data[at + 2] == 1 &&
+                map.data[at + 3] == 0) {
+                type = (map.data[at + 5] >> 3) & 7;
+                break;
+            }
+        }
+        gst_buffer_unmap(packet, &map);
+        return type == 1;
+    }
+
+    GstElement* MakeEncoder(Part, std::string& error) const override {
+        GstElement* encoder = gst_element_factory_make("avenc_mpeg2video", nullptr);
+        if (!encoder) {
+            error = "No MPEG-2 encoder (FFmpeg's, in gstreamer1.0-libav) is installed to encode "
+                    "the pictures at the marks.";
+            return nullptr;
+        }
+        // The video buffer the source announces, or its level's when it
+        // gives none: the encoder keeps its pictures inside it and writes
+        // the same into its sequence header.
+        int64_t rate = 0, buffer = 0;
+        LevelLimits(gst_structure_get_string(Facts(), "level"), rate, buffer);
+        if (header_.bitRate > 0)
+            rate = std::min(rate, header_.bitRate);
+        if (header_.bufferBits > 0)
+            buffer = std::min(buffer, header_.bufferBits);
+        gst_util_set_object_arg(G_OBJECT(encoder), "pass", "quant");
+        // Interlaced pictures get field DCT and motion search from the
+        // caps, their field order from each picture.
+        gst_util_set_object_arg(G_OBJECT(encoder), "flags", "cgop");
+        g_object_set(encoder, "quantizer", kQuality, "max-bframes", 0, "gop-size", 1 << 30,
+                     "bitrate", int(rate), "maxrate", gint64(rate), "bufsize", int(buffer),
+                     nullptr);
+        return encoder;
+    }
+
+    const char* EncodedParser() const override { return "mpegvideoparse"; }
+
+    GstCaps* EncodedFormat() const override {
+        return gst_caps_from_string("video/mpeg,mpegversion=2,systemstream=false,parsed=true");
+    }
+
+    GstBuffer* Opening(GstBuffer* packet, Part part, const GstCaps*) const override {
+        // The encoded parts start with their own sequence header.
+        if (part != Part::Copy || StartsWithSequence(packet))
+            return gst_buffer_ref(packet);
+        return WrapPacket(packet, header_.bytes, {});
+    }
+
+private:
+    static bool StartsWithSequence(GstBuffer* packet) {
+        uint8_t head[4] = {};
+        return gst_buffer_extract(packet, 0, head, 4) == 4 &&
+               std::memcmp(head, "\0\0\1\xb3", 4) == 0;
+    }
+
+    SequenceHeader header_;
+};
+
+} // namespace
+
+std::unique_ptr<CutCodec> MakeMpeg2Codec(const GstCaps* source, std::string& why) {
+    SequenceHeader header;
+    if (!header.Parse(source)) {
+        why = "The source's MPEG-2 stream has no sequence header to copy.";
+        return nullptr;
+    }
+    if (header.chromaFormat != 1) {
+        why = "Only MPEG-2 pictures with 4:2:0 colour can be encoded at the marks.";
+        return nullptr;
+    }
+    return std::make_unique<Mpeg2Codec>(source, std::move(header));
+}
+
+} // namespace orvelin::media::smartcut
