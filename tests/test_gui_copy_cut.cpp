@@ -174,8 +174,9 @@ TEST_F(GuiCopyCutTest, ACopyOfTheMarkedPartEndsInDone) {
 
 // A long copy into MP4: Stop at once writes nothing, or a file that plays;
 // Stop midway keeps a playable start under the output's name as for a re-encoding; a run to the
-// end counts the elapsed time, shows its progress and writes every picture.
-TEST_F(GuiCopyCutTest, ALongCopyShowsItsProgressAndStopKeepsAPlayableStart) {
+// end counts the elapsed time, shows its progress and writes every picture;
+// one whose source is cut short meanwhile fails and keeps the old file.
+TEST_F(GuiCopyCutTest, ALongCopyShowsProgressStopsPlayablyAndFailsSafely) {
     // 27 minutes of small pictures: enough packets for the copy to take
     // seconds. Made by looping a short clip without re-encoding.
     const QString piece = Source("piece.mkv", 250, kH264, "width=160,height=120");
@@ -243,6 +244,17 @@ TEST_F(GuiCopyCutTest, ALongCopyShowsItsProgressAndStopKeepsAPlayableStart) {
     EXPECT_TRUE(std::is_sorted(shares.begin(), shares.end()));
     EXPECT_GT(shares.back(), 0.0);
     EXPECT_EQ(VideoFrames(output), 40000);
+    EXPECT_EQ(Hidden(), "");
+
+    // The source cut short while it is copied: the copy fails, naming the
+    // source, and the complete file stays.
+    const QByteArray complete = Hash(output);
+    ASSERT_TRUE(Convert()) << Messages().toStdString();
+    ASSERT_TRUE(WaitFor([&] { return dialog_->Conversion().ProgressPercent() > 0; }));
+    ASSERT_TRUE(QFile::resize(source, QFile(source).size() / 2));
+    ASSERT_TRUE(WaitUntilIdle());
+    EXPECT_TRUE(Status().startsWith("Conversion failed: " + source)) << Status().toStdString();
+    EXPECT_EQ(Hash(output), complete);
     EXPECT_EQ(Hidden(), "");
 }
 

@@ -327,8 +327,11 @@ void ConversionController::StartCopy() {
                 return;
             }
             TearDownJob();
-            FinishFiles(false);
-            ShowEnd(JobOutcome::Failed, FailedText(end.error), end.error);
+            // A source that changed under the copy explains its failure best.
+            QString text = end.error;
+            if (const QString changed = FinishFiles(false).failure; !changed.isEmpty())
+                text = changed + QStringLiteral(" (") + text + QLatin1Char(')');
+            ShowEnd(JobOutcome::Failed, FailedText(text), text);
         });
     settingUp_ = false;
     host_.BlockCommands(false);
