@@ -3,6 +3,7 @@
 #include "convert/CopyConversion.h"
 #include "media/MediaPlatform.h"
 #include "media/SmartCut.h"
+#include "media/smartcut/Mp4Orientation.h"
 #include "support/MediaFixtures.h"
 #include "support/TestEnv.h"
 
@@ -73,24 +74,27 @@ protected:
         ASSERT_TRUE(media::Succeeded(media::InitializeMediaPlatform()));
     }
 
-    // 4 s of 320x240 25 fps H.264 with a keyframe every 12 pictures and
-    // B-frames, and AAC sound.
-    QString Source(const QString& name, const char* mux) {
+    // 4 s of 320x240 25 fps video with a keyframe every 12 pictures (H.264
+    // with B-frames unless `video` says otherwise), and AAC sound.
+    QString Source(const QString& name, const char* mux,
+                   const char* video = "x264enc key-int-max=12 bframes=2 speed-preset=ultrafast "
+                                       "! h264parse") {
         const QString path = dir.filePath(name);
         const QString desc =
             QStringLiteral("videotestsrc pattern=ball num-buffers=100 ! "
-                           "video/x-raw,format=I420,width=320,height=240,framerate=25/1 ! x264enc "
-                           "key-int-max=12 bframes=2 speed-preset=ultrafast ! h264parse ! %1 "
+                           "video/x-raw,format=I420,width=320,height=240,framerate=25/1 ! %3 ! %1 "
                            "name=m ! filesink location=%2 audiotestsrc num-buffers=188 "
                            "samplesperbuffer=1024 ! audio/x-raw,rate=48000 ! avenc_aac ! m.")
-                .arg(QLatin1String(mux), path);
+                .arg(QLatin1String(mux), path, QLatin1String(video));
         EXPECT_TRUE(RunGstLaunch(desc));
         return path;
     }
 
     // Cuts and checks every promise of the copy against the source.
+    // `joined`: copied packets that carry more units in front of their own
+    // bytes (the source's parameter sets where the copy starts).
     media::SmartCutReport CutAndCheck(const QString& source, const QString& out, double start,
-                                      double end) {
+                                      double end, int joined = 0) {
         media::SmartCutJob job;
         job.source = source.toStdString();
         job.output = out.toStdString();
@@ -120,7 +124,7 @@ protected:
         int same = 0;
         for (const QByteArray& h : PacketHashes(out))
             same += known.count(h) ? 1 : 0;
-        EXPECT_EQ(same, r.copiedFrames);
+        EXPECT_EQ(same, r.copiedFrames - joined);
         EXPECT_EQ(RunTool("ffmpeg", {"-v", "error", "-i", out, "-f", "null", "-"}), QByteArray());
         // The sound starts with the picture, within one AAC frame.
         EXPECT_NEAR(FirstTime(out, "a"), FirstTime(out, "v"), 0.0215);
@@ -192,6 +196,36 @@ TEST_F(SmartCutTest, WhatCannotBeCopiedIsRefusedInAPlainSentence) {
     state.output.useAudioCompressor = kCopyStream;
     state.output.outputFormat = kContainerAvi;
     EXPECT_FALSE(CopyRefusalText(state).isEmpty());
+}
+
+// H.265 in open groups: its keyframes are clean-random-access pictures
+// whose leading pictures need the group before (the start mark falls on
+// one). A turned picture stays turned in MP4 and is refused for Matroska.
+// VP9 joins as it is.
+TEST_F(SmartCutTest, H265AndVp9CutExactlyToo) {
+    const QString hevc = Source("hevc.mp4", "mp4mux",
+                                "x265enc key-int-max=12 speed-preset=ultrafast "
+                                "option-string=bframes=3:open-gop=1:scenecut=0 ! h265parse");
+    ASSERT_TRUE(media::smartcut::SetMp4VideoRotation(hevc.toStdString(), 90));
+    const media::SmartCutReport r = CutAndCheck(hevc, dir.filePath("a.mp4"), 0.41, 3.30, 1);
+    EXPECT_GE(r.copiedFrames, 60);
+    auto turn = [](const QString& path) {
+        return RunTool("ffprobe", {"-v", "error", "-select_streams", "v", "-show_entries",
+                                   "stream_side_data=rotation", "-of", "csv=p=0", path})
+            .trimmed();
+    };
+    EXPECT_FALSE(turn(hevc).isEmpty());
+    EXPECT_EQ(turn(dir.filePath("a.mp4")), turn(hevc));
+    media::SmartCutJob job;
+    job.source = hevc.toStdString();
+    job.output = dir.filePath("b.mkv").toStdString();
+    job.start = 5000000;
+    job.end = 30000000;
+    EXPECT_NE(media::SmartCutRefusal(job).find("turned by 90 degrees"), std::string::npos);
+
+    const QString vp9 =
+        Source("vp9.mkv", "matroskamux", "vp9enc keyframe-max-dist=12 deadline=1 cpu-used=8");
+    EXPECT_EQ(CutAndCheck(vp9, dir.filePath("c.mp4"), 0.70, 3.30).copiedFrames, 48);
 }
 
 } // namespace
