@@ -160,12 +160,10 @@ TEST_F(GuiCopyCutTest, ACopyOfTheMarkedPartEndsInDone) {
     Mark(0.72, 3.32);
     ASSERT_TRUE(Convert()) << Messages().toStdString();
     EXPECT_EQ(dialog_->ControlText(IDC_BUTTON_CONVERT), "Stop");
-    EXPECT_FALSE(dialog_->Control(IDC_BUTTON_OPEN_VIDEO)->isEnabled());
     ASSERT_TRUE(WaitUntilIdle());
     EXPECT_TRUE(Status().startsWith("Done. ")) << Status().toStdString();
     EXPECT_EQ(Messages().toStdString(), "");
     EXPECT_EQ(dialog_->ControlText(IDC_BUTTON_CONVERT), "Convert");
-    EXPECT_TRUE(dialog_->Control(IDC_BUTTON_OPEN_VIDEO)->isEnabled());
     EXPECT_EQ(dialog_->windowTitle(), title);
     EXPECT_EQ(DecodeErrors(output), QByteArray());
     EXPECT_EQ(VideoFrames(output), 65); // 0.72 s to 3.28 s
@@ -173,9 +171,9 @@ TEST_F(GuiCopyCutTest, ACopyOfTheMarkedPartEndsInDone) {
 }
 
 // A long copy into MP4: Stop at once writes nothing, or a file that plays;
-// Stop midway keeps a playable start under the output's name as for a re-encoding; a run to the
-// end counts the elapsed time, shows its progress and writes every picture;
-// one whose source is cut short meanwhile fails and keeps the old file.
+// Stop midway keeps a playable start, as for a re-encoding; a run to the end
+// counts the elapsed time, shows its progress and writes every picture; one
+// whose source is cut short meanwhile fails and keeps the old file.
 TEST_F(GuiCopyCutTest, ALongCopyShowsProgressStopsPlayablyAndFailsSafely) {
     // 27 minutes of small pictures: enough packets for the copy to take
     // seconds. Made by looping a short clip without re-encoding.
