@@ -28,8 +28,9 @@ QString StoppedBeforeWritingText(const QString& outputPath, bool existed);
 class CopyConversion {
 public:
     // How a run that was not stopped ended. A run whose pictures end
-    // before the End Time mark (the source was cut short since it was
-    // opened) has failed: its file lacks part of what was marked.
+    // clearly before the End Time mark (a source cut short since it was
+    // opened, or sound that runs on long after the pictures) has failed:
+    // its file lacks part of what was marked.
     struct End {
         bool failed = false;
         QString error;
