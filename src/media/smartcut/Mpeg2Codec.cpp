@@ -18,7 +18,7 @@ namespace {
 // well above what the eye tells from the copied pictures beside them. The
 // video buffer may still ask for a coarser one on a picture that would not
 // fit it.
-constexpr float kQuality = 2.0f;
+constexpr int kQuality = 2;
 
 // What a sequence header and its extension say.
 struct SequenceHeader {
@@ -26,6 +26,7 @@ struct SequenceHeader {
     int64_t bitRate = 0; // bit/s; 0: not given
     int64_t bufferBits = 0;
     int chromaFormat = 1; // 1: 4:2:0, 2: 4:2:2, 3: 4:4:4
+    int aspect = 0;       // 1: square pixels, 2: 4:3, 3: 16:9, 4: 2.21:1
 
     bool Parse(const GstCaps* caps) {
         const GValue* v = gst_structure_get_value(gst_caps_get_structure(caps, 0), "codec_data");
@@ -38,6 +39,7 @@ struct SequenceHeader {
         const auto* d = reinterpret_cast<const uint8_t*>(bytes.data());
         if (bytes.size() < 12 || std::memcmp(d, "\0\0\1\xb3", 4) != 0)
             return false;
+        aspect = d[7] >> 4;
         int64_t rate = int64_t(d[8]) << 10 | d[9] << 2 | d[10] >> 6;
         int64_t vbv = int64_t(d[10] & 0x1f) << 5 | d[11] >> 3;
         // The sequence extension widens both and names the chroma format.
@@ -100,28 +102,51 @@ public:
     }
 
     GstElement* MakeEncoder(Part, std::string& error) const override {
-        GstElement* encoder = gst_element_factory_make("avenc_mpeg2video", nullptr);
+        // mjpegtools' encoder: FFmpeg's, through this version's libav
+        // wrapper, takes no picture rate at all.
+        GstElement* encoder = gst_element_factory_make("mpeg2enc", nullptr);
         if (!encoder) {
-            error = "No MPEG-2 encoder (FFmpeg's, in gstreamer1.0-libav) is installed to encode "
-                    "the pictures at the marks.";
+            error = "No MPEG-2 encoder (mjpegtools' mpeg2enc) is installed to encode the "
+                    "pictures at the marks.";
             return nullptr;
         }
-        // The video buffer the source announces, or its level's when it
-        // gives none: the encoder keeps its pictures inside it and writes
-        // the same into its sequence header.
+        // The rate and video buffer the source announces (its level's when
+        // it gives none): the encoder keeps its pictures inside them and
+        // announces the same.
         int64_t rate = 0, buffer = 0;
         LevelLimits(gst_structure_get_string(Facts(), "level"), rate, buffer);
         if (header_.bitRate > 0)
             rate = std::min(rate, header_.bitRate);
         if (header_.bufferBits > 0)
             buffer = std::min(buffer, header_.bufferBits);
-        gst_util_set_object_arg(G_OBJECT(encoder), "pass", "quant");
-        // Interlaced pictures get field DCT and motion search from the
-        // caps, their field order from each picture.
-        gst_util_set_object_arg(G_OBJECT(encoder), "flags", "cgop");
-        g_object_set(encoder, "quantizer", kQuality, "max-bframes", 0, "gop-size", 1 << 30,
-                     "bitrate", int(rate), "maxrate", gint64(rate), "bufsize", int(buffer),
-                     nullptr);
+        // The encoder ends the whole program when its buffer holds less than
+        // four pictures at its rate: the rate gives way, to six.
+        int num = 25, den = 1;
+        if (gst_structure_get_fraction(Facts(), "framerate", &num, &den) && num > 0 && den > 0)
+            rate = std::min(rate, buffer * num / den / 6);
+        const char* mode = gst_structure_get_string(Facts(), "interlace-mode");
+        const bool interlaced = mode && std::strcmp(mode, "progressive") != 0;
+        g_object_set(encoder, "format", 3, "quantisation", kQuality, "b-per-refframe", 0,
+                     "closed-gop", TRUE, "bitrate", int(std::min<int64_t>(rate / 1000, 40000)),
+                     "bufsize", int(std::clamp<int64_t>(buffer / 8192, 20, 4000)), "aspect",
+                     header_.aspect, "interlace-mode", interlaced ? 1 : 0, nullptr);
+        if (interlaced) {
+            // The field order is the first picture's; the encoder reads its
+            // settings when that picture arrives.
+            GstPad* pad = gst_element_get_static_pad(encoder, "sink");
+            gst_pad_add_probe(
+                pad, GST_PAD_PROBE_TYPE_BUFFER,
+                [](GstPad* sinkPad, GstPadProbeInfo* info, gpointer) {
+                    GstBuffer* picture = GST_PAD_PROBE_INFO_BUFFER(info);
+                    const bool top = GST_BUFFER_FLAG_IS_SET(picture, GST_VIDEO_BUFFER_FLAG_TFF);
+                    GstObject* element = gst_pad_get_parent(sinkPad);
+                    g_object_set(element, "playback-field-order", top ? 1 : 2, nullptr);
+                    gst_object_unref(element);
+                    return GST_PAD_PROBE_REMOVE;
+                },
+                nullptr, nullptr);
+            gst_object_unref(pad);
+        }
         return encoder;
     }
 

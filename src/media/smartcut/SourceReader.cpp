@@ -2,6 +2,7 @@
 
 #include <gst/app/gstappsink.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 
@@ -26,9 +27,11 @@ const VideoHandling* HandlingOf(const GstStructure* s) {
         {"video/mpeg", "mpegvideoparse", "video/mpeg,systemstream=false,parsed=true",
          "avdec_mpeg2video"},
     };
+    // A program stream's pad first offers MPEG-1 or 2 (a range); only MPEG-4
+    // Visual is left out.
     int version = 0;
     if (gst_structure_has_name(s, "video/mpeg") &&
-        (!gst_structure_get_int(s, "mpegversion", &version) || version > 2))
+        gst_structure_get_int(s, "mpegversion", &version) && version > 2)
         return nullptr;
     for (const VideoHandling& h : kHandling)
         if (gst_structure_has_name(s, h.media))
@@ -299,6 +302,16 @@ bool SourceReader::Open(std::string& error) {
         return caps;
     };
     streams_.video = capsOf(videoSink_);
+    // Whether the parser found a program stream (see Play).
+    GstIterator* it = gst_bin_iterate_recurse(GST_BIN(pipeline_));
+    GValue item = G_VALUE_INIT;
+    while (gst_iterator_next(it, &item) == GST_ITERATOR_OK) {
+        GstElementFactory* f = gst_element_get_factory(GST_ELEMENT(g_value_get_object(&item)));
+        programStream_ = programStream_ || (f && g_str_equal(GST_OBJECT_NAME(f), "mpegpsdemux"));
+        g_value_reset(&item);
+    }
+    g_value_unset(&item);
+    gst_iterator_free(it);
     streams_.audio = capsOf(audioSink_);
     std::lock_guard lock(mutex_);
     streams_.orientation = orientation_;
@@ -336,8 +349,15 @@ bool SourceReader::RunRange(int64_t from, int64_t to, const PacketFn& onVideo, s
 
 bool SourceReader::Play(int64_t from, int64_t to, GstSeekFlags flags, const std::atomic<bool>* stop,
                         std::string& error) {
-    if ((from > 0 || to >= 0) &&
-        !gst_element_seek(pipeline_, 1.0, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET, from,
+    // A program stream (DVD, MPEG-PS) is sought by its clock references,
+    // which may run well behind its pictures' times, and knows no keyframes:
+    // reading starts early enough to hold the keyframe before `from` (what
+    // comes before `from` is the callbacks' to skip).
+    if (programStream_)
+        from = std::max<int64_t>(from - 2 * GST_SECOND, 0);
+    // Always sought, from the start too: the packet the sinks held while
+    // the file opened is not handed on without it.
+    if (!gst_element_seek(pipeline_, 1.0, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET, from,
                           to >= 0 ? GST_SEEK_TYPE_SET : GST_SEEK_TYPE_NONE, to >= 0 ? to : -1)) {
         error = "The source file cannot be sought.";
         return false;

@@ -59,6 +59,7 @@ private:
               std::string& error);
 
     bool wantVideo_, wantAudio_, decodeVideo_;
+    bool programStream_ = false;
     GstElement* pipeline_ = nullptr;
     GstElement* videoSink_ = nullptr;
     GstElement* audioSink_ = nullptr;
