@@ -228,4 +228,24 @@ TEST_F(SmartCutTest, H265AndVp9CutExactlyToo) {
     EXPECT_EQ(CutAndCheck(vp9, dir.filePath("c.mp4"), 0.70, 3.30).copiedFrames, 48);
 }
 
+// Pictures missing in the source are copied as missing, and said so.
+TEST_F(SmartCutTest, HolesInTheSourceAreReported) {
+    const QString holed = dir.filePath("holed.mkv");
+    RunTool("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25", "-t",
+                       "4", "-vf", "select='not(between(n,40,55))'", "-fps_mode", "passthrough",
+                       "-c:v", "libx264", "-g", "12", holed});
+    media::SmartCutJob job;
+    job.source = holed.toStdString();
+    job.output = dir.filePath("out.mkv").toStdString();
+    job.start = 7000000;
+    job.end = 33000000;
+    std::atomic<bool> stop{false};
+    const media::SmartCutReport r = media::RunSmartCut(job, stop, nullptr);
+    ASSERT_TRUE(media::Succeeded(r.hr)) << r.error;
+    EXPECT_EQ(r.damage, 1);
+    EXPECT_EQ(r.firstDamage, "pictures missing from 1.60 s to 2.24 s");
+    EXPECT_EQ(RunTool("ffmpeg", {"-v", "error", "-i", dir.filePath("out.mkv"), "-f", "null", "-"}),
+              QByteArray());
+}
+
 } // namespace

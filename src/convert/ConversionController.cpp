@@ -323,6 +323,7 @@ void ConversionController::StartCopy() {
             if (run != copyRun_ || !copy_)
                 return; // a run that was stopped meanwhile
             if (!end.failed) {
+                copyDamage_ = end.damage;
                 EndRun(true);
                 return;
             }
@@ -447,6 +448,8 @@ void ConversionController::EndRun(bool completed) {
     QString damage = completed && job_.mediaControl
                          ? SourceDamageText(job_.mediaControl->SourceReports())
                          : QString();
+    if (completed && copy_)
+        damage = copyDamage_;
     if (const MainState& state = host_.State(); completed && state.items.size() == 1) {
         const QString shortfall =
             DeclaredShortfallText(state.items[0].path, state.items[0].duration, state.trimEnd);

@@ -125,6 +125,7 @@ private:
     // The running cut without re-encoding, and which one it is.
     std::unique_ptr<CopyConversion> copy_;
     int copyRun_ = 0;
+    QString copyDamage_; // what a finished copy found damaged in its source
     // The timeline preview's objects, held while it plays.
     std::shared_ptr<media::Timeline> previewTimeline_;
     std::shared_ptr<media::RenderEngine> previewEngine_;

@@ -1,5 +1,6 @@
 #include "convert/CopyConversion.h"
 
+#include "convert/SourceDamage.h"
 #include "media/SmartCut.h"
 #include "options/CompressorCatalog.h"
 #include "options/OutputSettings.h"
@@ -99,6 +100,15 @@ CopyConversion::CopyConversion(const MainState& state, const QString& writePath,
         End end;
         end.failed = media::Failed(report.hr);
         end.error = QString::fromStdString(report.error);
+        if (report.damage > 0) {
+            // Told as a conversion that decodes tells it.
+            media::SourceStreamReport damaged;
+            damaged.file = name;
+            damaged.kind = media::MediaMajorType::Video;
+            damaged.warnings = report.damage;
+            damaged.firstWarning = QString::fromStdString(report.firstDamage);
+            end.damage = SourceDamageText({damaged});
+        }
         if (stop_.load() || !target)
             return; // the owner ended the run and reports it itself
         if (const int64_t reached = job.start + written_.load() + frame;

@@ -34,6 +34,7 @@ public:
     struct End {
         bool failed = false;
         QString error;
+        QString damage; // what the source was found damaged in, as a warning ("" for none)
     };
     CopyConversion(const MainState& state, const QString& writePath, QObject* receiver,
                    std::function<void(End)> onEnd);

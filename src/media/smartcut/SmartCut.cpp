@@ -8,6 +8,7 @@
 #include <gst/app/gstappsrc.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <future>
 #include <memory>
@@ -27,6 +28,22 @@ struct IndexEntry {
     bool key = false; // a copy point: decodes with nothing before it
 };
 
+std::string Seconds(int64_t ns) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f s", double(ns) / 1e9);
+    return text;
+}
+
+// Damage found in the source while it is cut.
+struct DamageLog {
+    int count = 0;
+    std::string first;
+    void Add(const std::string& what) {
+        if (count++ == 0)
+            first = what;
+    }
+};
+
 // Where the cut falls in the source, in source presentation times (ns).
 struct CutPlan {
     int64_t first = 0;        // the first picture written
@@ -40,6 +57,7 @@ struct CutPlan {
     int64_t reorderDelay = 0; // how far decoding runs ahead of showing in the copy
     int64_t headFrames = 0, copiedFrames = 0, tailFrames = 0;
     std::vector<int64_t> copyTimes; // the copied pictures' times, in order
+    DamageLog damage;               // holes in the marked pictures
 };
 
 struct Source {
@@ -191,6 +209,17 @@ std::string ReadSource(const SmartCutJob& job, Source& src) {
     return {};
 }
 
+// Holes in the marked pictures' times: as for a conversion that decodes,
+// a hole counts from two and a half frames and a quarter of a second.
+void FindPictureHoles(const std::vector<IndexEntry>& shown, const CutPlan& plan, DamageLog& log) {
+    const int64_t hole = std::max<int64_t>(plan.frame * 5 / 2, 250000000);
+    for (size_t n = 1; n < shown.size(); ++n)
+        if (shown[n].pts > plan.first && shown[n - 1].pts < plan.last &&
+            shown[n].pts - shown[n - 1].pts >= hole)
+            log.Add("pictures missing from " + Seconds(shown[n - 1].pts + plan.frame) + " to " +
+                    Seconds(shown[n].pts));
+}
+
 std::string Plan(const SmartCutJob& job, const Source& src, CutPlan& plan) {
     plan.frame = FrameDuration(src.video, src.index);
     const int64_t start = job.start * kNs, end = job.end * kNs;
@@ -209,6 +238,7 @@ std::string Plan(const SmartCutJob& job, const Source& src, CutPlan& plan) {
         return "The marked part of the source holds no picture.";
     plan.first = shown[first].pts;
     plan.last = shown[last].pts;
+    FindPictureHoles(shown, plan, plan.damage);
     auto count = [&](int64_t from, int64_t to) { // pictures shown in [from, to)
         int64_t n = 0;
         for (const IndexEntry& e : shown)
@@ -594,10 +624,20 @@ SmartCutReport RunSmartCut(const SmartCutJob& job, const std::atomic<bool>& stop
     size_t copied = 0;
     bool copying = false, leading = false;
     const int64_t audioEnd = plan.last + plan.frame;
+    // The two streams arrive on threads of their own.
+    std::mutex damageMutex;
+    DamageLog damage = plan.damage;
+    auto damaged = [&](const std::string& what) {
+        std::lock_guard lock(damageMutex);
+        damage.Add(what);
+    };
     auto onVideo = [&](GstBuffer* b) {
         if (stop.load() || !GST_BUFFER_PTS_IS_VALID(b))
             return !stop.load();
         const int64_t pts = int64_t(GST_BUFFER_PTS(b));
+        if (GST_BUFFER_FLAG_IS_SET(b, GST_BUFFER_FLAG_CORRUPTED) && pts >= plan.first &&
+            pts <= plan.last)
+            damaged("a damaged picture at " + Seconds(pts));
         const bool key = !GST_BUFFER_FLAG_IS_SET(b, GST_BUFFER_FLAG_DELTA_UNIT);
         if (!copying) {
             if (!(key && pts == plan.copyFrom))
@@ -623,6 +663,7 @@ SmartCutReport RunSmartCut(const SmartCutJob& job, const std::atomic<bool>& stop
         report_progress(pts);
         return true;
     };
+    int64_t soundStart = -1, soundEnd = -1;
     auto onAudio = [&](GstBuffer* b) {
         if (stop.load())
             return false;
@@ -633,6 +674,15 @@ SmartCutReport RunSmartCut(const SmartCutJob& job, const std::atomic<bool>& stop
             return true;
         if (pts >= audioEnd)
             return false;
+        // Holes of a tenth of a second, and times that step back.
+        if (soundEnd >= 0 && pts > soundEnd + 100000000)
+            damaged("sound missing from " + Seconds(soundEnd) + " to " + Seconds(pts));
+        else if (soundEnd >= 0 && pts + 1000000 < soundStart)
+            damaged("sound times stepping back at " + Seconds(pts));
+        if (GST_BUFFER_FLAG_IS_SET(b, GST_BUFFER_FLAG_CORRUPTED))
+            damaged("damaged sound at " + Seconds(pts));
+        soundStart = pts;
+        soundEnd = pts + (GST_BUFFER_DURATION_IS_VALID(b) ? int64_t(GST_BUFFER_DURATION(b)) : 0);
         if (!w.Push(w.audio, b, pts, pts))
             return false;
         ++report.audioFrames;
@@ -669,6 +719,8 @@ SmartCutReport RunSmartCut(const SmartCutJob& job, const std::atomic<bool>& stop
     gst_element_set_state(w.pipeline, GST_STATE_NULL);
     gst_object_unref(w.pipeline);
     report.stopped = stop.load();
+    report.damage = damage.count;
+    report.firstDamage = damage.first;
     if (!ok)
         return fail(error.empty() ? "The cut could not be written." : error);
     // The MP4 writer does not record the turn the source is shown with.

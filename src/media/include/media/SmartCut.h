@@ -57,6 +57,11 @@ struct SmartCutReport {
     int64_t reencodedFrames = 0;
     int64_t copiedFrames = 0;
     int64_t audioFrames = 0;
+    // Damage met in the source's marked part: holes in the pictures or the
+    // sound, times that step back, packets the demultiplexer marked as
+    // damaged. The copy still holds what the source holds.
+    int damage = 0;
+    std::string firstDamage; // the first, in a few words ("sound missing from 3.20 s to 3.68 s")
 };
 
 // Runs the cut on the calling thread. `progress` (may be empty) is called
