@@ -524,6 +524,24 @@ TEST_F(OutputOptionsDialogTest, StoredCompressorChoicesSelectAndOkBinds) {
     EXPECT_EQ(store->GetInt("DexAudioCompress", "CompressorNumber", 9), 1);
 }
 
+// A copy keeps the source's size, rate and sound, so choosing it sets them.
+TEST_F(OutputOptionsDialogTest, ChoosingCopySetsTheSourcesSizeRateAndSound) {
+    video = {1280, 720, 25.0, 1};
+    settings.outputWidth = 320;
+    settings.outputHeight = 240;
+    auto d = Open();
+    Combo(*d, D::IDC_COMBO_FRAME_RATE)->setCurrentIndex(2);
+    QComboBox* videoList = Combo(*d, D::IDC_COMBO_VIDEO_COMPRESSOR);
+    videoList->setCurrentIndex(videoList->count() - 1);
+    ASSERT_EQ(videoList->currentText(), "Copy (no re-encoding)");
+    EXPECT_EQ(Combo(*d, D::IDC_COMBO_AUDIO_COMPRESSOR)->currentText(), "Copy (no re-encoding)");
+    Press(*d, D::IDC_BUTTON_OPTIONS_OK);
+    ASSERT_EQ(d->result(), QDialog::Accepted);
+    EXPECT_EQ(d->Settings().outputWidth, 1280);
+    EXPECT_EQ(d->Settings().outputHeight, 720);
+    EXPECT_EQ(d->Settings().frameRateIndex, 0);
+}
+
 TEST_F(OutputOptionsDialogTest, StoredChoiceBeyondTheListLeavesNoSelectionAndStoresMinusTwo) {
     env.settings->WriteInt("DexVideoCompress", "CompressorNumber", 3); // position 4 of 4
     settings.useVideoCompressor = 0;

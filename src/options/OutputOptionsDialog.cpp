@@ -59,6 +59,8 @@ OutputOptionsDialog::OutputOptionsDialog(AppContext& app, const OutputSettings& 
             &OutputOptionsDialog::OnResolutionChanged);
     connect(Combo(IDC_COMBO_FRAME_RATE), &QComboBox::currentIndexChanged, this,
             &OutputOptionsDialog::OnFrameRateChanged);
+    connect(Combo(IDC_COMBO_VIDEO_COMPRESSOR), &QComboBox::currentIndexChanged, this,
+            &OutputOptionsDialog::OnVideoCompressorChanged);
 }
 
 void OutputOptionsDialog::SetVideoEncoderTable(
@@ -200,6 +202,17 @@ void OutputOptionsDialog::OnFrameRateChanged(int entry) {
         return;
     Edit(IDC_EDIT_FRAME_RATE)->setText(text);
     ShowControl(IDC_EDIT_FRAME_RATE, entry == kFrameRateCustom);
+}
+
+void OutputOptionsDialog::OnVideoCompressorChanged(int entry) {
+    // A copy keeps the source's size, rate and sound: choosing it for the
+    // picture sets the other lists to match, where the user sees them.
+    if (entry < 0 || entry != catalog_.CopyPosition(CompressorKind::Video))
+        return;
+    Combo(IDC_COMBO_RESOLUTION)->setCurrentIndex(kResolutionOriginal);
+    Combo(IDC_COMBO_FRAME_RATE)->setCurrentIndex(kFrameRateOriginal);
+    if (const int copy = catalog_.CopyPosition(CompressorKind::Audio); copy >= 0)
+        Combo(IDC_COMBO_AUDIO_COMPRESSOR)->setCurrentIndex(copy);
 }
 
 void OutputOptionsDialog::OnBrowse() {

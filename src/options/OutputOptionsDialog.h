@@ -97,6 +97,7 @@ public slots:
 private slots:
     void OnResolutionChanged(int entry);
     void OnFrameRateChanged(int entry);
+    void OnVideoCompressorChanged(int entry);
     void OnBrowse();
     void OnDefault();
     void OnVideoCodecSettings();
