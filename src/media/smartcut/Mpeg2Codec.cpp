@@ -22,9 +22,7 @@ constexpr int kQuality = 2;
 
 // What a sequence header and its extension say.
 struct SequenceHeader {
-    std::string bytes;   // the header with its extensions, as the source's caps hold it
-    int64_t bitRate = 0; // bit/s; 0: not given
-    int64_t bufferBits = 0;
+    std::string bytes;    // the header with its extensions, as the source's caps hold it
     int chromaFormat = 1; // 1: 4:2:0, 2: 4:2:2, 3: 4:4:4
     int aspect = 0;       // 1: square pixels, 2: 4:3, 3: 16:9, 4: 2.21:1
 
@@ -40,21 +38,13 @@ struct SequenceHeader {
         if (bytes.size() < 12 || std::memcmp(d, "\0\0\1\xb3", 4) != 0)
             return false;
         aspect = d[7] >> 4;
-        int64_t rate = int64_t(d[8]) << 10 | d[9] << 2 | d[10] >> 6;
-        int64_t vbv = int64_t(d[10] & 0x1f) << 5 | d[11] >> 3;
-        // The sequence extension widens both and names the chroma format.
+        // The sequence extension names the chroma format.
         for (size_t at = 4; at + 10 <= bytes.size(); ++at) {
             if (std::memcmp(d + at, "\0\0\1\xb5", 4) != 0 || (d[at + 4] >> 4) != 1)
                 continue;
-            const uint8_t* e = d + at + 4;
-            chromaFormat = (e[1] >> 1) & 3;
-            rate |= int64_t((e[2] & 0x1f) << 7 | e[3] >> 1) << 18;
-            vbv |= int64_t(e[4]) << 10;
+            chromaFormat = (d[at + 5] >> 1) & 3;
             break;
         }
-        // All ones in the short field, nothing in its extension: no rate given.
-        bitRate = rate == 0x3ffff ? 0 : rate * 400;
-        bufferBits = vbv * 16384;
         return true;
     }
 };
@@ -110,15 +100,12 @@ public:
                     "pictures at the marks.";
             return nullptr;
         }
-        // The rate and video buffer the source announces (its level's when
-        // it gives none): the encoder keeps its pictures inside them and
-        // announces the same.
+        // The rate and video buffer of the source's level, which its
+        // decoders have (what the source announces may be far below: its
+        // pictures are smaller than these). The encoded parts are sequences
+        // of their own, so they may announce other values.
         int64_t rate = 0, buffer = 0;
         LevelLimits(gst_structure_get_string(Facts(), "level"), rate, buffer);
-        if (header_.bitRate > 0)
-            rate = std::min(rate, header_.bitRate);
-        if (header_.bufferBits > 0)
-            buffer = std::min(buffer, header_.bufferBits);
         // The encoder ends the whole program when its buffer holds less than
         // four pictures at its rate: the rate gives way, to six.
         int num = 25, den = 1;
@@ -183,6 +170,18 @@ std::unique_ptr<CutCodec> MakeMpeg2Codec(const GstCaps* source, std::string& why
     }
     if (header.chromaFormat != 1) {
         why = "Only MPEG-2 pictures with 4:2:0 colour can be encoded at the marks.";
+        return nullptr;
+    }
+    // The encoder makes pictures of these heights progressive, which the
+    // copied interlaced ones cannot follow (measured: heights of 16 more
+    // than a multiple of 32, up to 576 lines).
+    const GstStructure* s = gst_caps_get_structure(source, 0);
+    const char* mode = gst_structure_get_string(s, "interlace-mode");
+    int height = 0;
+    gst_structure_get_int(s, "height", &height);
+    if (mode && std::strcmp(mode, "progressive") != 0 && height % 32 != 0 && height <= 576) {
+        why = "Interlaced MPEG-2 pictures " + std::to_string(height) +
+              " lines high cannot be encoded at the marks.";
         return nullptr;
     }
     return std::make_unique<Mpeg2Codec>(source, std::move(header));

@@ -39,6 +39,26 @@ const VideoHandling* HandlingOf(const GstStructure* s) {
     return nullptr;
 }
 
+// The temporal reference (place in showing order within its group) of the
+// first picture in an MPEG-1/2 packet, or -1; `group`: a group of pictures
+// starts in the packet.
+int TemporalReference(GstBuffer* packet, bool& group) {
+    GstMapInfo map;
+    group = false;
+    if (!gst_buffer_map(packet, &map, GST_MAP_READ))
+        return -1;
+    int ref = -1;
+    for (size_t at = 0; at + 6 <= map.size && ref < 0; ++at) {
+        if (map.data[at] != 0 || map.data[at + 1] != 0 || map.data[at + 2] != 1)
+            continue;
+        group = group || map.data[at + 3] == 0xb8;
+        if (map.data[at + 3] == 0)
+            ref = map.data[at + 4] << 2 | map.data[at + 5] >> 6;
+    }
+    gst_buffer_unmap(packet, &map);
+    return ref;
+}
+
 } // namespace
 
 std::string CodecName(const GstCaps* caps) {
@@ -134,6 +154,12 @@ GstElement* SourceReader::AddBranch(GstPad* pad, bool video) {
             gst_element_sync_state_with_parent(decoder);
         } else {
             gst_element_link_many(parser, filter, sink, nullptr);
+        }
+        if (g_str_equal(handling->media, "video/mpeg")) {
+            GstPad* out = gst_element_get_static_pad(filter, "src");
+            gst_pad_add_probe(out, GST_PAD_PROBE_TYPE_BUFFER, &SourceReader::OnMpegPicture, this,
+                              nullptr);
+            gst_object_unref(out);
         }
         gst_element_sync_state_with_parent(filter);
         gst_element_sync_state_with_parent(parser);
@@ -237,6 +263,43 @@ GstPadProbeReturn SourceReader::OnVideoEvent(GstPad*, GstPadProbeInfo* info, gpo
         g_free(orientation);
     }
     return GST_PAD_PROBE_OK;
+}
+
+GstPadProbeReturn SourceReader::OnMpegPicture(GstPad* pad, GstPadProbeInfo* info, gpointer data) {
+    // A program stream need not time every picture; an MPEG-1/2 picture
+    // without a time is timed from one of its group that has one, by their
+    // places in showing order.
+    auto* self = static_cast<SourceReader*>(data);
+    GstBuffer* packet = gst_buffer_make_writable(GST_PAD_PROBE_INFO_BUFFER(info));
+    GST_PAD_PROBE_INFO_DATA(info) = packet;
+    GstCaps* caps = gst_pad_get_current_caps(pad);
+    self->FillMpegTime(packet, caps);
+    if (caps)
+        gst_caps_unref(caps);
+    return GST_PAD_PROBE_OK;
+}
+
+void SourceReader::FillMpegTime(GstBuffer* packet, const GstCaps* caps) {
+    bool group = false;
+    const int ref = TemporalReference(packet, group);
+    if (group)
+        knownPts_ = -1;
+    if (ref < 0)
+        return;
+    if (GST_BUFFER_PTS_IS_VALID(packet)) {
+        knownPts_ = int64_t(GST_BUFFER_PTS(packet));
+        knownRef_ = ref;
+        return;
+    }
+    int num = 0, den = 1;
+    int64_t frame = GST_BUFFER_DURATION_IS_VALID(packet) ? int64_t(GST_BUFFER_DURATION(packet)) : 0;
+    if (frame <= 0 && caps &&
+        gst_structure_get_fraction(gst_caps_get_structure(caps, 0), "framerate", &num, &den) &&
+        num > 0)
+        frame = int64_t(gst_util_uint64_scale_int(GST_SECOND, den, num));
+    const int64_t pts = knownPts_ + (ref - knownRef_) * frame;
+    if (knownPts_ >= 0 && frame > 0 && pts >= 0)
+        GST_BUFFER_PTS(packet) = GstClockTime(pts);
 }
 
 void SourceReader::OnNoMorePads(GstElement*, gpointer data) {

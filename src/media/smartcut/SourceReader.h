@@ -53,6 +53,8 @@ private:
     GstElement* AddBranch(GstPad* pad, bool video);
     void AddDiscard(GstPad* pad);
     void Finished(bool video);
+    static GstPadProbeReturn OnMpegPicture(GstPad* pad, GstPadProbeInfo* info, gpointer self);
+    void FillMpegTime(GstBuffer* packet, const GstCaps* caps);
 
     std::string path_;
     bool Play(int64_t from, int64_t to, GstSeekFlags flags, const std::atomic<bool>* stop,
@@ -60,6 +62,8 @@ private:
 
     bool wantVideo_, wantAudio_, decodeVideo_;
     bool programStream_ = false;
+    int64_t knownPts_ = -1; // an MPEG picture's time in the current group,
+    int knownRef_ = 0;      // and its temporal reference
     GstElement* pipeline_ = nullptr;
     GstElement* videoSink_ = nullptr;
     GstElement* audioSink_ = nullptr;
