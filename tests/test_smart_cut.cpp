@@ -249,3 +249,63 @@ TEST_F(SmartCutTest, HolesInTheSourceAreReported) {
 }
 
 } // namespace
+
+// MPEG-2 in a DVD-style program stream with open groups and MPEG audio: the
+// I pictures are copy points, the B pictures shown before one are encoded
+// with the start, and the stream's times begin at its first picture.
+TEST_F(SmartCutTest, Mpeg2ProgramStreamsCopyFromTheirIPictures) {
+    auto makeVob = [&](const QString& name, const QStringList& more) {
+        const QString path = dir.filePath(name);
+        const QString args = "-v error -f lavfi -i testsrc2=size=320x240:rate=25:duration=4 -f "
+                             "lavfi -i sine=f=440:r=48000:d=4 -c:v mpeg2video -g 12 -bf 2 -q:v 4 "
+                             "-c:a mp2";
+        RunTool("ffmpeg", args.split(' ') + more + QStringList{"-f", "vob", path});
+        return path;
+    };
+    const QString vob = makeVob("src.vob", {});
+    const double origin = FirstTime(vob, "v");
+    const std::vector<QByteArray> src = Pictures(vob), srcPackets = PacketHashes(vob);
+    const std::set<QByteArray> known(srcPackets.begin(), srcPackets.end());
+    media::SmartCutJob job;
+    job.source = vob.toStdString();
+    auto cut = [&](double start, double end) {
+        job.output = dir.filePath("out.mkv").toStdString();
+        job.start = std::llround((origin + start) * 1e7);
+        job.end = std::llround((origin + end) * 1e7);
+        EXPECT_EQ(media::SmartCutRefusal(job), "");
+        std::atomic<bool> stop{false};
+        const media::SmartCutReport r = media::RunSmartCut(job, stop, nullptr);
+        EXPECT_TRUE(media::Succeeded(r.hr)) << r.error;
+        const QString out = dir.filePath("out.mkv");
+        const int first = int(std::floor(start * 25 + 1e-9));
+        const std::vector<QByteArray> got = Pictures(out);
+        EXPECT_EQ(int(got.size()), int(std::ceil(end * 25 - 1e-9)) - first);
+        int exact = 0, same = 0;
+        for (size_t i = 0; i < got.size() && first + i < src.size(); ++i) {
+            EXPECT_GE(Psnr(got[i], src[first + i]), 40.0) << "picture " << i;
+            exact += got[i] == src[first + i];
+        }
+        for (const QByteArray& h : PacketHashes(out))
+            same += known.count(h) ? 1 : 0;
+        EXPECT_EQ(exact, r.copiedFrames);
+        EXPECT_EQ(same, r.copiedFrames);
+        EXPECT_EQ(RunTool("ffmpeg", {"-v", "error", "-i", out, "-f", "null", "-"}), QByteArray());
+        EXPECT_NEAR(FirstTime(out, "a"), FirstTime(out, "v"), 0.024); // one MPEG audio frame
+        return r;
+    };
+    // 0.68 to 0.92 (the last two are B pictures of the I at 0.96) and 3.28
+    // encoded again.
+    media::SmartCutReport r = cut(0.70, 3.30);
+    EXPECT_EQ(r.reencodedFrames, 8);
+    EXPECT_EQ(r.copiedFrames, 58);
+    // From an I picture to the B pictures before another: all copied.
+    r = cut(0.96, 2.80);
+    EXPECT_EQ(r.reencodedFrames, 0);
+    EXPECT_EQ(r.copiedFrames, 46);
+
+    job.muxer = "mp4mux";
+    EXPECT_NE(media::SmartCutRefusal(job).find("MP4"), std::string::npos);
+    job.muxer = "matroskamux";
+    job.source = makeVob("interlaced.vob", {"-flags", "+ilme+ildct", "-top", "1"}).toStdString();
+    EXPECT_NE(media::SmartCutRefusal(job).find("Interlaced"), std::string::npos);
+}
