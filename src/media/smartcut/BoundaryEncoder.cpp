@@ -107,9 +107,11 @@ bool EncodeRange(const std::string& path, int64_t from, int64_t to, size_t pictu
             break;
         }
         // The range has no end: pictures shown inside it may decode after
-        // ones shown later.
+        // ones shown later. It starts just before its first picture: a
+        // picture that overlaps the start of the range comes stamped with
+        // that start, and must not pass for the first.
         read = decoder.RunRange(
-            std::max<int64_t>(from - back, 0), -1,
+            std::max<int64_t>(from - back - 1, 0), -1,
             [&](GstBuffer* picture) {
                 // Only the pictures of the range, each once.
                 const GstClockTime pts = GST_BUFFER_PTS(picture);
