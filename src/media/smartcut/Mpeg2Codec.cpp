@@ -116,7 +116,11 @@ public:
         g_object_set(encoder, "format", 3, "quantisation", kQuality, "b-per-refframe", 0,
                      "closed-gop", TRUE, "bitrate", int(std::min<int64_t>(rate / 1000, 40000)),
                      "bufsize", int(std::clamp<int64_t>(buffer / 8192, 20, 4000)), "aspect",
-                     header_.aspect, "interlace-mode", interlaced ? 1 : 0, nullptr);
+                     header_.aspect, "interlace-mode", interlaced ? 1 : 0,
+                     // Its own size checks end the program too (a 1920-wide
+                     // picture is above the main level it picks by itself);
+                     // the source's size is the one to keep.
+                     "constraints", FALSE, nullptr);
         if (interlaced) {
             // The field order is the first picture's; the encoder reads its
             // settings when that picture arrives.
