@@ -282,24 +282,27 @@ GstPadProbeReturn SourceReader::OnMpegPicture(GstPad* pad, GstPadProbeInfo* info
 void SourceReader::FillMpegTime(GstBuffer* packet, const GstCaps* caps) {
     bool group = false;
     const int ref = TemporalReference(packet, group);
-    if (group)
-        knownPts_ = -1;
     if (ref < 0)
         return;
-    if (GST_BUFFER_PTS_IS_VALID(packet)) {
-        knownPts_ = int64_t(GST_BUFFER_PTS(packet));
-        knownRef_ = ref;
-        return;
-    }
     int num = 0, den = 1;
     int64_t frame = GST_BUFFER_DURATION_IS_VALID(packet) ? int64_t(GST_BUFFER_DURATION(packet)) : 0;
     if (frame <= 0 && caps &&
         gst_structure_get_fraction(gst_caps_get_structure(caps, 0), "framerate", &num, &den) &&
         num > 0)
         frame = int64_t(gst_util_uint64_scale_int(GST_SECOND, den, num));
-    const int64_t pts = knownPts_ + (ref - knownRef_) * frame;
-    if (knownPts_ >= 0 && frame > 0 && pts >= 0)
-        GST_BUFFER_PTS(packet) = GstClockTime(pts);
+    if (frame <= 0)
+        return;
+    // A group is shown right after the one before it.
+    if (group) {
+        if (groupStart_ >= 0)
+            groupStart_ += (lastRef_ + 1) * frame;
+        lastRef_ = -1;
+    }
+    lastRef_ = std::max(lastRef_, ref);
+    if (GST_BUFFER_PTS_IS_VALID(packet))
+        groupStart_ = int64_t(GST_BUFFER_PTS(packet)) - ref * frame;
+    else if (groupStart_ >= 0 && groupStart_ + ref * frame >= 0)
+        GST_BUFFER_PTS(packet) = GstClockTime(groupStart_ + ref * frame);
 }
 
 void SourceReader::OnNoMorePads(GstElement*, gpointer data) {

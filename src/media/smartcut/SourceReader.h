@@ -62,8 +62,8 @@ private:
 
     bool wantVideo_, wantAudio_, decodeVideo_;
     bool programStream_ = false;
-    int64_t knownPts_ = -1; // an MPEG picture's time in the current group,
-    int knownRef_ = 0;      // and its temporal reference
+    int64_t groupStart_ = -1; // when the current MPEG group's first picture is shown
+    int lastRef_ = -1;        // and the last of its temporal references so far
     GstElement* pipeline_ = nullptr;
     GstElement* videoSink_ = nullptr;
     GstElement* audioSink_ = nullptr;
