@@ -101,6 +101,10 @@ std::string CodecName(const GstCaps* caps) {
         return "FLAC";
     if (g_str_has_prefix(media, "audio/x-raw"))
         return "uncompressed sound";
+    if (g_str_has_suffix(media, "-lpcm"))
+        return "LPCM";
+    if (g_str_has_suffix(media, "-dts"))
+        return "DTS";
     const char* slash = std::strchr(media, '/');
     return slash ? std::string(slash + 1) : std::string(media);
 }
