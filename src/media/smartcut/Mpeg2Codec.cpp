@@ -1,10 +1,12 @@
 // MPEG-2: every I picture is a copy point (the B pictures of an open group
 // that are shown before it are left out of the copy and encoded with the
-// start). The ends are encoded with FFmpeg's MPEG-2 encoder, one closed
-// group without B pictures, with the source's size, picture rate, aspect,
-// field order and buffer size, so its sequence header announces what the
-// source's does. The copy begins with a sequence header of the source's,
-// which brings its quantiser matrices back after the encoded start.
+// start). The ends are encoded with mjpegtools' encoder as one closed group
+// without B pictures, with the source's size, picture rate, aspect,
+// interlacing and field order, inside the video buffer of the source's
+// level. Each encoded end is a sequence of its own (the encoder ends it with
+// an end-of-sequence code), and the copy begins with the source's sequence
+// header (in front of its first packet when that has none), which brings
+// the source's quantiser matrices back.
 #include "media/smartcut/CutCodec.h"
 
 #include <algorithm>
@@ -24,7 +26,7 @@ constexpr int kQuality = 2;
 struct SequenceHeader {
     std::string bytes;    // the header with its extensions, as the source's caps hold it
     int chromaFormat = 1; // 1: 4:2:0, 2: 4:2:2, 3: 4:4:4
-    int aspect = 0;       // 1: square pixels, 2: 4:3, 3: 16:9, 4: 2.21:1
+    int aspect = 0;       // 1: square pixels, 2: 4:3, 3: 16:9, 4: 2.21:1 (display)
 
     bool Parse(const GstCaps* caps) {
         const GValue* v = gst_structure_get_value(gst_caps_get_structure(caps, 0), "codec_data");
@@ -38,6 +40,8 @@ struct SequenceHeader {
         if (bytes.size() < 12 || std::memcmp(d, "\0\0\1\xb3", 4) != 0)
             return false;
         aspect = d[7] >> 4;
+        if (aspect > 4)
+            aspect = 0; // reserved: the encoder takes it from the pictures
         // The sequence extension names the chroma format.
         for (size_t at = 4; at + 10 <= bytes.size(); ++at) {
             if (std::memcmp(d + at, "\0\0\1\xb5", 4) != 0 || (d[at + 4] >> 4) != 1)
@@ -176,9 +180,9 @@ std::unique_ptr<CutCodec> MakeMpeg2Codec(const GstCaps* source, std::string& why
         why = "Only MPEG-2 pictures with 4:2:0 colour can be encoded at the marks.";
         return nullptr;
     }
-    // The encoder makes pictures of these heights progressive, which the
-    // copied interlaced ones cannot follow (measured: heights of 16 more
-    // than a multiple of 32, up to 576 lines).
+    // The encoder makes interlaced pictures of these heights progressive,
+    // which the copied interlaced ones cannot follow (measured: heights that
+    // are not a multiple of 32, up to 576 lines; 720 and 1080 are kept).
     const GstStructure* s = gst_caps_get_structure(source, 0);
     const char* mode = gst_structure_get_string(s, "interlace-mode");
     int height = 0;
