@@ -2,7 +2,7 @@
 
 #include "media/smartcut/BoundaryEncoder.h"
 #include "media/smartcut/CutCodec.h"
-#include "media/smartcut/Mp4Orientation.h"
+#include "media/smartcut/Mp4Tracks.h"
 #include "media/smartcut/SourceReader.h"
 
 #include <gst/app/gstappsrc.h>
@@ -350,14 +350,10 @@ struct Writer {
     std::mutex mutex;
     int64_t written = 0; // 100 ns
 
-    // MP4's edit list ends where the last sample's duration ends, counted
-    // from the moved start: the video is held back by one packet so that the
-    // last one can carry the move as well.
+    // The parts join as the codec says: the first and last packets of each
+    // may carry more, so the video is held back by one packet.
     GstBuffer* pending = nullptr;
     int64_t frame = 0;
-    int64_t lastExtra = 0;
-    // The parts join as the codec says: the first and last packets of each
-    // may carry more.
     const CutCodec* codec = nullptr;
     bool started = false;
     Part part = Part::Head;
@@ -380,7 +376,6 @@ struct Writer {
     }
     void EndVideo() {
         if (pending) {
-            GST_BUFFER_DURATION(pending) = GstClockTime(frame + lastExtra);
             gst_app_src_push_buffer(GST_APP_SRC(video), pending);
             pending = nullptr;
         }
@@ -589,10 +584,13 @@ SmartCutReport RunSmartCut(const SmartCutJob& job, const std::atomic<bool>& stop
     // Matroska keeps presentation times only: its first picture is at 0.
     const int64_t delay = plan.reorderDelay;
     w.origin = plan.first;
-    w.shift = job.muxer == "matroskamux" ? 0 : delay;
+    // MP4's sound starts with the frame that holds the first picture's
+    // time, and its edit list skips the part before the picture: every time
+    // moves later by as much as a sound frame may last, for that frame.
+    const bool trimSound = withAudio && job.muxer == "mp4mux";
+    w.shift = job.muxer == "matroskamux" ? 0 : delay + (trimSound ? 200000000 : 0);
     w.decodeTimes = job.muxer != "matroskamux";
     w.frame = plan.frame;
-    w.lastExtra = w.shift;
     if (gst_element_set_state(w.pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
         gst_object_unref(w.pipeline);
         return fail("The output file cannot be written.");
@@ -663,15 +661,22 @@ SmartCutReport RunSmartCut(const SmartCutJob& job, const std::atomic<bool>& stop
         report_progress(pts);
         return true;
     };
-    int64_t soundStart = -1, soundEnd = -1;
+    int64_t soundStart = -1, soundEnd = -1, soundTrim = 0;
     auto onAudio = [&](GstBuffer* b) {
         if (stop.load())
             return false;
         if (!GST_BUFFER_PTS_IS_VALID(b))
             return true;
         const int64_t pts = int64_t(GST_BUFFER_PTS(b));
-        if (pts < plan.first)
+        const int64_t length =
+            GST_BUFFER_DURATION_IS_VALID(b) ? int64_t(GST_BUFFER_DURATION(b)) : 0;
+        // Matroska has no way to skip the start of a frame: its sound
+        // starts with the first frame at or after the first picture.
+        if (trimSound ? pts + length <= plan.first || plan.first - pts > 200000000
+                      : pts < plan.first)
             return true;
+        if (soundEnd < 0)
+            soundTrim = plan.first - pts;
         if (pts >= audioEnd)
             return false;
         // Holes of a tenth of a second, and times that step back.
@@ -682,7 +687,7 @@ SmartCutReport RunSmartCut(const SmartCutJob& job, const std::atomic<bool>& stop
         if (GST_BUFFER_FLAG_IS_SET(b, GST_BUFFER_FLAG_CORRUPTED))
             damaged("damaged sound at " + Seconds(pts));
         soundStart = pts;
-        soundEnd = pts + (GST_BUFFER_DURATION_IS_VALID(b) ? int64_t(GST_BUFFER_DURATION(b)) : 0);
+        soundEnd = pts + length;
         if (!w.Push(w.audio, b, pts, pts))
             return false;
         ++report.audioFrames;
@@ -723,7 +728,11 @@ SmartCutReport RunSmartCut(const SmartCutJob& job, const std::atomic<bool>& stop
     report.firstDamage = damage.first;
     if (!ok)
         return fail(error.empty() ? "The cut could not be written." : error);
-    // The MP4 writer does not record the turn the source is shown with.
+    // The MP4 writer neither trims the sound's start nor records the turn
+    // the source is shown with. An untrimmed start is still in step (the
+    // picture waits for it), so a file the trim does not fit stays as it is.
+    if (trimSound && soundTrim > 0)
+        TrimMp4SoundStart(job.output, soundTrim);
     if (src.rotation > 0 && !SetMp4VideoRotation(job.output, src.rotation))
         return fail("The output file could not record that its picture is shown turned.");
     if (!report.stopped && (!tailPushed || report.copiedFrames != plan.copiedFrames))

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace orvelin::media::smartcut {
@@ -13,5 +14,13 @@ int OrientationDegrees(const std::string& tag);
 // it). GStreamer's MP4 writer does not write it. False when the file has
 // no video track header to change.
 bool SetMp4VideoRotation(const std::string& path, int degrees);
+
+// Makes a written MP4 file's sound start `trim` nanoseconds into its first
+// frame, at the same time as its picture: GStreamer's MP4 writer starts a
+// sound that begins before the picture first and delays the picture by an
+// empty edit instead. The sound track's edit list then skips the samples
+// before the picture, and the picture's empty edit goes. False when the
+// file's edit lists are not as the writer makes them.
+bool TrimMp4SoundStart(const std::string& path, int64_t trim);
 
 } // namespace orvelin::media::smartcut
