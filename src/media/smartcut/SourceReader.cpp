@@ -243,8 +243,16 @@ GstFlowReturn SourceReader::OnSample(GstElement* sink, gpointer data) {
             toStream(GST_BUFFER_PTS(packet));
             toStream(GST_BUFFER_DTS(packet));
         }
+        // The packet a sink held while the file was paused can come once
+        // more after the seek that starts the run (a program stream read
+        // from its start): the same times twice in a row are one packet.
+        auto& last = video ? self->lastVideo_ : self->lastAudio_;
+        const std::pair<GstClockTime, GstClockTime> times{GST_BUFFER_PTS(packet),
+                                                          GST_BUFFER_DTS(packet)};
+        const bool again = GST_CLOCK_TIME_IS_VALID(times.first) && times == last;
+        last = times;
         const PacketFn& fn = video ? self->onVideo_ : self->onAudio_;
-        more = fn && fn(packet);
+        more = again || (fn && fn(packet));
         gst_buffer_unref(packet);
         if (!more)
             self->Finished(video);
@@ -425,6 +433,7 @@ bool SourceReader::Play(int64_t from, int64_t to, GstSeekFlags flags, const std:
     // comes before `from` is the callbacks' to skip).
     if (programStream_)
         from = std::max<int64_t>(from - 2 * GST_SECOND, 0);
+    lastVideo_ = lastAudio_ = {GST_CLOCK_TIME_NONE, GST_CLOCK_TIME_NONE};
     // Always sought, from the start too: the packet the sinks held while
     // the file opened is not handed on without it.
     if (!gst_element_seek(pipeline_, 1.0, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET, from,

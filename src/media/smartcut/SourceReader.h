@@ -8,6 +8,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <utility>
 
 namespace orvelin::media::smartcut {
 
@@ -62,6 +63,9 @@ private:
 
     bool wantVideo_, wantAudio_, decodeVideo_;
     bool programStream_ = false;
+    // The times of the last packet handed on, per stream.
+    std::pair<GstClockTime, GstClockTime> lastVideo_{GST_CLOCK_TIME_NONE, GST_CLOCK_TIME_NONE};
+    std::pair<GstClockTime, GstClockTime> lastAudio_{GST_CLOCK_TIME_NONE, GST_CLOCK_TIME_NONE};
     int64_t groupStart_ = -1; // when the current MPEG group's first picture is shown
     int lastRef_ = -1;        // and the last of its temporal references so far
     GstElement* pipeline_ = nullptr;
