@@ -175,6 +175,9 @@ int main(int argc, char** argv) {
     emit help->Browser()->anchorClicked(QUrl("OutputOptions.htm"));
     QTest::qWait(200);
     Save(help, "help_second_page.png");
+    help->Browser()->scrollToAnchor(QStringLiteral("copy"));
+    QTest::qWait(200);
+    Save(help, "help_copy.png");
     emit help->Browser()->anchorClicked(QUrl("Troubleshooting.htm"));
     QTest::qWait(200);
     Save(help, "help_table.png");
