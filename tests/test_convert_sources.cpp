@@ -8,6 +8,7 @@
 #include "mainwnd/VideoProbe.h"
 #include "media/EncoderRegistry.h"
 #include "media/PlaybackGraph.h"
+#include "media/SmartCut.h"
 #include "options/CompressorCatalog.h"
 #include "support/ConvertJob.h"
 #include "support/ConvertTestHost.h"
@@ -157,6 +158,22 @@ void CheckStartsWhereShown(const QString& source, double seconds, double markSec
     EXPECT_NEAR(FrameNumber(frames.front()), shownNumber, 1);
     EXPECT_NEAR(double(frames.size()), 50.0, 1.0);
     EXPECT_NEAR(FrameNumber(frames.back()), shownNumber + 49, 1);
+
+    // A cut without re-encoding of the same marks holds the same pictures.
+    media::SmartCutJob cut;
+    cut.source = source.toStdString();
+    cut.output = job.env.TempPath("copy.mkv").toStdString();
+    cut.start = at;
+    cut.end = at + 2 * kSecond;
+    ASSERT_EQ(media::SmartCutRefusal(cut), "");
+    std::atomic<bool> stop{false};
+    const media::SmartCutReport r = media::RunSmartCut(cut, stop, nullptr);
+    ASSERT_TRUE(media::Succeeded(r.hr)) << r.error;
+    const std::vector<QImage> copied =
+        Frames(QString::fromStdString(cut.output), job.env.TempPath("copied"));
+    ASSERT_EQ(copied.size(), frames.size());
+    EXPECT_EQ(FrameNumber(copied.front()), FrameNumber(frames.front()));
+    EXPECT_EQ(FrameNumber(copied.back()), FrameNumber(frames.back()));
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "media/SmartCut.h"
 
+#include "media/playback/StreamStart.h"
 #include "media/smartcut/BoundaryEncoder.h"
 #include "media/smartcut/CutCodec.h"
 #include "media/smartcut/Mp4Tracks.h"
@@ -222,7 +223,10 @@ void FindPictureHoles(const std::vector<IndexEntry>& shown, const CutPlan& plan,
 
 std::string Plan(const SmartCutJob& job, const Source& src, CutPlan& plan) {
     plan.frame = FrameDuration(src.video, src.index);
-    const int64_t start = job.start * kNs, end = job.end * kNs;
+    // A picture stamped within a millisecond of a mark is at the mark: time
+    // stamps of 90 kHz clocks and of milliseconds round the pictures' times.
+    constexpr int64_t kRounding = 1000000;
+    const int64_t start = job.start * kNs + kRounding, end = job.end * kNs - kRounding;
     std::vector<IndexEntry> shown = src.index;
     std::sort(shown.begin(), shown.end(),
               [](const IndexEntry& a, const IndexEntry& b) { return a.pts < b.pts; });
@@ -410,6 +414,15 @@ GstElement* MakeAppSrc(GstCaps* caps) {
     return src;
 }
 
+// The marks on the file's own clock: MPEG streams' pictures start late on
+// it, and the program counts from the first picture, as a conversion does.
+SmartCutJob OnFileClock(SmartCutJob job) {
+    const int64_t start = StreamStartOf(QString::fromStdString(job.source));
+    job.start += start;
+    job.end += start;
+    return job;
+}
+
 } // namespace
 
 HRESULT InspectSmartCutSource(const std::string& path, SmartCutSource& facts) {
@@ -478,7 +491,8 @@ bool SmartCutMuxerTakes(const SmartCutSource& facts, const std::string& muxer, b
     return false;
 }
 
-std::string SmartCutRefusal(const SmartCutJob& job) {
+std::string SmartCutRefusal(const SmartCutJob& asked) {
+    const SmartCutJob job = OnFileClock(asked);
     if (job.end <= job.start)
         return "The end mark lies before the start mark.";
     CodecsLoading(); // a cut is likely to follow
@@ -501,8 +515,9 @@ std::string SmartCutRefusal(const SmartCutJob& job) {
     return Plan(job, src, plan);
 }
 
-SmartCutReport RunSmartCut(const SmartCutJob& job, const std::atomic<bool>& stop,
+SmartCutReport RunSmartCut(const SmartCutJob& asked, const std::atomic<bool>& stop,
                            const std::function<void(int64_t)>& progress) {
+    const SmartCutJob job = OnFileClock(asked);
     SmartCutReport report;
     auto fail = [&](std::string error) {
         report.hr = E_FAIL;

@@ -59,6 +59,13 @@ int TemporalReference(GstBuffer* packet, bool& group) {
     return ref;
 }
 
+bool IsAac(const GstCaps* caps) {
+    GstCaps* aac = gst_caps_from_string("audio/mpeg,mpegversion={2,4}");
+    const bool is = gst_caps_can_intersect(caps, aac);
+    gst_caps_unref(aac);
+    return is;
+}
+
 } // namespace
 
 std::string CodecName(const GstCaps* caps) {
@@ -168,6 +175,19 @@ GstElement* SourceReader::AddBranch(GstPad* pad, bool video) {
         gst_element_sync_state_with_parent(filter);
         gst_element_sync_state_with_parent(parser);
         first = parser;
+    } else if (!video && IsAac(caps)) {
+        // AAC with a header on every frame (transport streams) is stored in
+        // Matroska and MP4 without them, the header's facts in the track.
+        GstElement* parser = gst_element_factory_make("aacparse", nullptr);
+        GstElement* filter = gst_element_factory_make("capsfilter", nullptr);
+        GstCaps* format = gst_caps_from_string("audio/mpeg,stream-format=raw");
+        g_object_set(filter, "caps", format, nullptr);
+        gst_caps_unref(format);
+        gst_bin_add_many(GST_BIN(pipeline_), parser, filter, nullptr);
+        gst_element_link_many(parser, filter, sink, nullptr);
+        gst_element_sync_state_with_parent(filter);
+        gst_element_sync_state_with_parent(parser);
+        first = parser;
     }
     gst_caps_unref(caps);
     gst_element_sync_state_with_parent(sink);
@@ -190,9 +210,11 @@ void SourceReader::OnPadAdded(GstElement*, GstPad* pad, gpointer data) {
         gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, &SourceReader::OnVideoEvent,
                           self, nullptr);
         self->videoSink_ = self->AddBranch(pad, true);
-    } else if (audio && self->wantAudio_ && !self->audioSink_)
-        self->audioSink_ = self->AddBranch(pad, false);
-    else
+    } else if (audio && self->wantAudio_ && !self->audioSink_) {
+        GstElement* sink = self->AddBranch(pad, false);
+        std::lock_guard lock(self->mutex_);
+        self->audioSink_ = sink;
+    } else
         self->AddDiscard(pad);
     // The parser shows all its streams in one go before any packet flows, so
     // once one is here the sinks' preroll covers them all.
@@ -390,6 +412,21 @@ bool SourceReader::Open(std::string& error) {
     }
     g_value_unset(&item);
     gst_iterator_free(it);
+    // A program stream's demultiplexer shows a stream when it meets its first
+    // packet: the sound may come a little after the picture has prerolled.
+    if (programStream_ && wantAudio_) {
+        bool found;
+        {
+            std::unique_lock lock(mutex_);
+            found = changed_.wait_for(lock, std::chrono::seconds(1),
+                                      [this] { return audioSink_ != nullptr; });
+        }
+        if (found && gst_element_get_state(pipeline_, nullptr, nullptr, 20 * GST_SECOND) !=
+                         GST_STATE_CHANGE_SUCCESS) {
+            error = "The source file cannot be read.";
+            return false;
+        }
+    }
     streams_.audio = capsOf(audioSink_);
     std::lock_guard lock(mutex_);
     streams_.orientation = orientation_;
