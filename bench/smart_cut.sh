@@ -126,14 +126,16 @@ av_offset() {
 # "first last": the decoded pictures of $1 shown at mark $2 and just before
 # mark $3, by their own time stamps (right for variable rates too), as the
 # program counts time: from the file's start, and for MPEG program streams
-# from their first picture.
+# from their first picture; a picture within a millisecond of a mark is at it.
 mark_pictures() {
-    local from_first=0
-    [[ $1 == *.vob || $1 == *.mpg ]] && from_first=1
-    ffprobe -v error -select_streams v -show_entries frame=pts_time -of csv=p=0 "$1" |
-        cut -d, -f1 | grep -v -e '^$' -e N/A | sort -g | awk -v s="$2" -v e="$3" -v f=$from_first '
-            NR == 1 { t0 = f ? $1 : 0 }
-            { t = $1 - t0 + 1e-6; if (t <= s) first = NR - 1; if (t < e) last = NR - 1 }
+    local t0=0
+    [[ $1 == *.vob || $1 == *.mpg ]] &&
+        t0=$(ffprobe -v error -select_streams v -show_entries stream=start_time -of csv=p=0 "$1" |
+            head -1 | cut -d, -f1)
+    ffprobe -v error -select_streams v -show_entries frame=best_effort_timestamp_time \
+        -of csv=p=0 "$1" | cut -d, -f1 | grep -v -e '^$' -e N/A | sort -g |
+        awk -v s="$2" -v e="$3" -v t0="$t0" '
+            { t = $1 - t0; if (t <= s + 1e-3) first = NR - 1; if (t < e - 1e-3) last = NR - 1 }
             END { print first, last }'
 }
 
