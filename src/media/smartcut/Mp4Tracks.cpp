@@ -124,10 +124,9 @@ bool ReadTrack(FILE* f, const Box& trak, TrackEdits& out) {
     return out.timescale > 0;
 }
 
-} // namespace
-
-bool TrimMp4SoundStart(const std::string& path, int64_t trim) {
-    File f(std::fopen(path.c_str(), "r+b"), &std::fclose);
+// Opens a written MP4 file for changing, and finds the boxes of its movie.
+bool OpenMovie(const std::string& path, File& f, std::vector<Box>& inMoov) {
+    f.reset(std::fopen(path.c_str(), "r+b"));
     if (!f || fseeko(f.get(), 0, SEEK_END) != 0)
         return false;
     const uint64_t size = uint64_t(ftello(f.get()));
@@ -135,7 +134,17 @@ bool TrimMp4SoundStart(const std::string& path, int64_t trim) {
     const Box* moov = Find(top, "moov");
     if (!moov)
         return false;
-    const std::vector<Box> inMoov = Children(f.get(), moov->body, moov->end);
+    inMoov = Children(f.get(), moov->body, moov->end);
+    return true;
+}
+
+} // namespace
+
+bool TrimMp4SoundStart(const std::string& path, int64_t trim) {
+    File f(nullptr, &std::fclose);
+    std::vector<Box> inMoov;
+    if (!OpenMovie(path, f, inMoov))
+        return false;
     const Box* mvhd = Find(inMoov, "mvhd");
     TrackEdits video, sound;
     for (const Box& trak : inMoov) {
@@ -211,15 +220,11 @@ int OrientationDegrees(const std::string& tag) {
 }
 
 bool SetMp4VideoRotation(const std::string& path, int degrees) {
-    File f(std::fopen(path.c_str(), "r+b"), &std::fclose);
-    if (!f || fseeko(f.get(), 0, SEEK_END) != 0)
+    File f(nullptr, &std::fclose);
+    std::vector<Box> inMoov;
+    if (!OpenMovie(path, f, inMoov))
         return false;
-    const uint64_t size = uint64_t(ftello(f.get()));
-    const std::vector<Box> top = Children(f.get(), 0, size);
-    const Box* moov = Find(top, "moov");
-    if (!moov)
-        return false;
-    for (const Box& trak : Children(f.get(), moov->body, moov->end)) {
+    for (const Box& trak : inMoov) {
         if (trak.type != "trak" || !IsVideoTrack(f.get(), trak))
             continue;
         const std::vector<Box> inTrak = Children(f.get(), trak.body, trak.end);
